@@ -1,0 +1,26 @@
+// The process itself: entry, the window procedure, start-up, and the
+// process-wide objects that start-up makes and the frame reads.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+class TiffImage;
+class ShadowVolume;
+struct Scene;
+
+extern WindowHandle mainWindow;
+extern TiffImage* theTexture;
+extern Scene* theScene;
+extern ShadowVolume* theShadowVolume;
+
+int WinMain(InstanceHandle instance, InstanceHandle previousInstance, char* commandLine,
+            int showCommand);
+intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+void startUp(WindowHandle window);
+
+// Defined by each program: the full-screen program takes the display here,
+// the windowed one does nothing.
+void firstStartUpStep(WindowHandle window);
+void onClose(WindowHandle window);

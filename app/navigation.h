@@ -1,0 +1,44 @@
+// Keyboard navigation: key messages only record which keys are held; once per
+// frame the held keys move the viewer, move the light or turn the view about
+// the eye, all on OpenGL's modelview matrix. Needs the current OpenGL context.
+#pragma once
+
+#include <cstdint>
+
+#include "assets/scene.h"
+
+struct KeyFlags {
+  uint8_t up;
+  uint8_t down;
+  uint8_t left;
+  uint8_t right;
+  uint8_t home;
+  uint8_t end;
+  uint8_t del;
+  uint8_t pageDown;
+  uint8_t pageUp;
+  uint8_t insert;
+};
+
+extern KeyFlags KeyState;
+extern uint8_t moveLight;  // 1: the editing keys move the light; 0: they turn the view
+extern Vec3 viewOrigin;    // sum of every model-space translation of the view
+
+void keyDown(uint32_t code);
+void keyUp(uint32_t code);
+
+// The transpose of m's upper-left 3x3 applied to (x, y, z): an eye-space
+// direction in model space, for a modelview matrix of rotations and translations.
+void viewToModel(const float m[16], float x, float y, float z, float& outX, float& outY,
+                 float& outZ);
+void translateView(float x, float y, float z);
+void turnViewX(float angle);
+void turnViewY(float angle);
+void turnViewZ(float angle);
+
+// The eye's position in model coordinates: minus viewOrigin.
+float eyeX();
+float eyeY();
+float eyeZ();
+
+void stepNavigation();

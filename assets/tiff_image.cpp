@@ -1,0 +1,374 @@
+// Reads a TIFF texture (see tiff_image.h for what it takes and passes over).
+// The whole file is loaded and every read goes through a bounded ByteReader.
+//
+// How hostile or unusual files are met:
+// - A tag the directory lacks leaves its field zero; so does a directory cut by
+//   the end of the file for the entries that are not whole in it (the count of
+//   entries is believed only as far as the file holds them).
+// - A SHORT value is the first two bytes of the value field, whatever the
+//   padding holds. StripOffsets and StripByteCounts are SHORT or LONG arrays
+//   (other types are read as LONG), inline when count x size <= 4, otherwise at
+//   the field's offset. Entries of an array that lies past the end of the file
+//   are not strips; a strip without a byte count entry has no bytes.
+// - Strips, compressed or not, follow one another in pixels, each cut at the
+//   end of the file and at the space left in the image; once the image is full
+//   the rest of the strips are passed over.
+// - Compression neither 1 nor 5: pixels stay zero.
+// - The image is refused (pixels null, read still true) when samples per pixel
+//   are not 3 or 4, width or height is not positive, or width x height x
+//   samples exceeds 2^31 - 1 or what a file of this size could fill: its own
+//   size when uncompressed, and for LZW and other compressions 4096 bytes for
+//   every 9 bits of the file, the most one code of a conforming stream yields.
+// - LZW: every strip starts with a fresh table, so a strip that does not begin
+//   with the clear code is read as if it did. After a clear code (or at the
+//   start) only a single-byte code, another clear or the end code may follow;
+//   any other code, and a code beyond the next table entry, ends the strip:
+//   there is no string to extend. A code not whole inside the strip ends it
+//   too (bits past the strip's last byte are never taken), so a strip without
+//   an end code stops at its end. Output stops at the end of the image.
+// - After entry 4094 is filled the table index wraps to 259 with 9-bit codes;
+//   each entry refilled after the wrap releases the string it held before.
+//   Since decoding stops when the image is full and every new string is one
+//   byte longer than a string already written, the table's strings never hold
+//   more than the image size plus one byte per code.
+#include "assets/tiff_image.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr uint16_t littleEndianMark = 0x4949;  // "II"
+constexpr uint16_t shortType = 3;
+constexpr uint16_t tagImageWidth = 256;
+constexpr uint16_t tagImageLength = 257;
+constexpr uint16_t tagCompression = 259;
+constexpr uint16_t tagStripOffsets = 273;
+constexpr uint16_t tagSamplesPerPixel = 277;
+constexpr uint16_t tagStripByteCounts = 279;
+constexpr uint16_t tagPredictor = 317;
+constexpr int32_t noCompression = 1;
+constexpr int32_t lzwCompression = 5;
+constexpr int32_t horizontalDifferencing = 2;
+constexpr int32_t firstFreeCode = 258;
+constexpr int32_t lastTableEntry = 4094;  // filling it wraps the table index
+constexpr int32_t noCode = -1;
+constexpr uint64_t maxBytesPerCode = 4096;
+constexpr uint64_t minBitsPerCode = 9;
+constexpr uint64_t maxPixelBytes = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+
+// File values that do not fit a signed field become -1, which every use refuses.
+int32_t toSigned(uint32_t value) {
+  return value > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())
+             ? -1
+             : static_cast<int32_t>(value);
+}
+
+size_t fieldSize(uint16_t type) { return type == shortType ? 2 : 4; }
+
+}  // namespace
+
+uint32_t swapBytes32(uint32_t value) {
+  return (value >> 24) | ((value >> 8) & 0x0000FF00u) | ((value << 8) & 0x00FF0000u) |
+         (value << 24);
+}
+
+TiffImage::TiffImage() {
+  for (int w = 0; w < 13; ++w) widthMask[w] = (1u << w) - 1u;
+}
+
+TiffImage::~TiffImage() {
+  delete[] pixels;
+  releaseStrings();
+  delete[] singleBytes;
+}
+
+bool TiffImage::read(const char* path) {
+  std::vector<uint8_t> bytes;
+  if (path == nullptr || !loadFile(path, bytes)) {
+    forgetImage();
+    return false;
+  }
+  return readFromMemory(std::move(bytes));
+}
+
+void TiffImage::forgetImage() {
+  delete[] pixels;
+  pixels = nullptr;
+  pixelBytes = 0;
+  outPosition = 0;
+  byteOrder = version = 0;
+  ifdOffset = 0;
+  entryTotal = 0;
+  width = height = samplesPerPixel = compression = predictor = 0;
+  stripOffsets = stripByteCounts = stripByteCountsTotal = 0;
+  stripOffsetsType = stripByteCountsType = 0;
+  stripCount = 0;
+}
+
+bool TiffImage::readFromMemory(std::vector<uint8_t> bytes) {
+  forgetImage();
+  fileBytes = std::move(bytes);
+  file = makeByteReader(fileBytes);
+
+  byteOrder = readU16(file);
+  if (byteOrder != littleEndianMark) {
+    std::fputs("\n\n\t\tNot a tif_file!!!", stdout);
+    releaseFile();
+    return false;
+  }
+  version = readU16(file);
+  ifdOffset = readU32(file);
+  if (file.overrun || ifdOffset > fileBytes.size() - 2) {
+    releaseFile();
+    return false;
+  }
+  seekTo(file, ifdOffset);
+  entryTotal = static_cast<int16_t>(readU16(file));
+  for (int i = 0; i < entryTotal && bytesLeft(file) >= 12; ++i) readEntry();
+  readPixels();
+  releaseFile();
+  return true;
+}
+
+void TiffImage::releaseFile() {
+  fileBytes = std::vector<uint8_t>();
+  file = makeByteReader(fileBytes);
+}
+
+void TiffImage::readEntry() {
+  entryTag = static_cast<int16_t>(readU16(file));
+  entryType = readU16(file);
+  entryCount = readU32(file);
+  entryValue = readU32(file);
+  // TIFF puts a SHORT in the first two bytes and only asks that the rest be padding.
+  uint32_t number = entryType == shortType ? (entryValue & 0xFFFFu) : entryValue;
+  switch (static_cast<uint16_t>(entryTag)) {
+    case tagImageWidth:
+      width = toSigned(number);
+      break;
+    case tagImageLength:
+      height = toSigned(number);
+      break;
+    case tagCompression:
+      compression = toSigned(number);
+      break;
+    case tagStripOffsets:
+      stripOffsets = entryValue;
+      stripOffsetsType = entryType;
+      stripCount = toSigned(entryCount);
+      break;
+    case tagSamplesPerPixel:
+      samplesPerPixel = toSigned(number);
+      break;
+    case tagStripByteCounts:
+      stripByteCounts = entryValue;
+      stripByteCountsType = entryType;
+      stripByteCountsTotal = entryCount;
+      break;
+    case tagPredictor:
+      predictor = toSigned(number);
+      break;
+    default:
+      break;
+  }
+}
+
+uint32_t TiffImage::stripsInArray(uint32_t field, uint16_t type, uint32_t count) const {
+  uint64_t size = fieldSize(type);
+  if (count * size <= 4) return count;
+  if (field >= fileBytes.size()) return 0;
+  uint64_t held = (fileBytes.size() - field) / size;
+  return static_cast<uint32_t>(std::min<uint64_t>(count, held));
+}
+
+uint32_t TiffImage::stripEntry(uint32_t field, uint16_t type, uint32_t count,
+                               uint32_t index) const {
+  if (index >= count) return 0;
+  uint64_t size = fieldSize(type);
+  if (count * size <= 4) {
+    if (size == 2) return index == 0 ? (field & 0xFFFFu) : (field >> 16);
+    return field;
+  }
+  uint64_t at = static_cast<uint64_t>(field) + index * size;
+  if (at + size > fileBytes.size()) return 0;
+  ByteReader reader = makeByteReader(fileBytes);
+  seekTo(reader, static_cast<size_t>(at));
+  return size == 2 ? readU16(reader) : readU32(reader);
+}
+
+void TiffImage::readPixels() {
+  delete[] pixels;
+  pixels = nullptr;
+  pixelBytes = 0;
+  outPosition = 0;
+  if (samplesPerPixel != 3 && samplesPerPixel != 4) return;
+  if (width <= 0 || height <= 0) return;
+
+  uint64_t fileSize = fileBytes.size();
+  uint64_t limit = maxPixelBytes;
+  if (fileSize < maxPixelBytes) {
+    uint64_t fillable = compression == noCompression
+                            ? fileSize
+                            : fileSize * 8 / minBitsPerCode * maxBytesPerCode;
+    limit = std::min(limit, fillable);
+  }
+  uint64_t rowBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(samplesPerPixel);
+  if (rowBytes > limit || static_cast<uint64_t>(height) > limit / rowBytes) return;
+  uint64_t total = rowBytes * static_cast<uint64_t>(height);
+  pixels = new (std::nothrow) uint8_t[total]();
+  if (pixels == nullptr) return;
+  pixelBytes = static_cast<int32_t>(total);
+
+  uint32_t strips = stripCount > 0 ? stripsInArray(stripOffsets, stripOffsetsType,
+                                                   static_cast<uint32_t>(stripCount))
+                                   : 0;
+  if (compression == noCompression || compression == lzwCompression) {
+    for (uint32_t i = 0; i < strips && outPosition < pixelBytes; ++i) {
+      uint64_t offset = stripEntry(stripOffsets, stripOffsetsType,
+                                   static_cast<uint32_t>(stripCount), i);
+      uint64_t size = stripEntry(stripByteCounts, stripByteCountsType, stripByteCountsTotal, i);
+      if (offset >= fileSize) continue;
+      size = std::min(size, fileSize - offset);
+      const uint8_t* data = fileBytes.data() + offset;
+      if (compression == noCompression) {
+        size = std::min<uint64_t>(size, static_cast<uint64_t>(pixelBytes - outPosition));
+        std::memcpy(pixels + outPosition, data, static_cast<size_t>(size));
+        outPosition += static_cast<int32_t>(size);
+      } else {
+        decodeStrip(data, static_cast<size_t>(size));
+        releaseStrings();
+      }
+    }
+    delete[] singleBytes;
+    singleBytes = nullptr;
+    for (int i = 0; i < 256; ++i) codeString[i] = nullptr;
+  }
+  if (predictor == horizontalDifferencing) undoPredictor();
+}
+
+void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
+  clearCode = 256;
+  eoiCode = 257;
+  codeData = data;
+  codeBytes = size;
+  bitPosition = 0;
+  resetTable();
+  int32_t old = noCode;
+  while (outPosition < pixelBytes) {
+    int32_t code = readCode();
+    if (code == eoiCode) break;
+    if (code == clearCode) {
+      resetTable();
+      old = noCode;
+      continue;
+    }
+    if (old == noCode) {
+      if (code > 255) break;
+      writeString(code);
+    } else if (inTable(code)) {
+      writeString(code);
+      addString(old, code);
+    } else if (code == nextCode) {
+      writeStringPlusFirst(old, old);
+      addString(old, old);
+    } else {
+      break;
+    }
+    old = code;
+  }
+  codeData = nullptr;
+  codeBytes = 0;
+}
+
+void TiffImage::resetTable() {
+  releaseStrings();
+  if (singleBytes == nullptr) singleBytes = new uint8_t[256];
+  for (int i = 0; i < 256; ++i) {
+    singleBytes[i] = static_cast<uint8_t>(i);
+    codeString[i] = singleBytes + i;
+    codeBits[i] = 8;
+  }
+  nextCode = firstFreeCode;
+  codeWidth = 9;
+}
+
+void TiffImage::releaseStrings() {
+  // Only the entries filled since the last release: a file of many tiny strips
+  // must not cost a sweep of the whole table per strip.
+  for (int i = firstFreeCode; i < tableEnd; ++i) {
+    delete[] codeString[i];
+    codeString[i] = nullptr;
+  }
+  tableEnd = firstFreeCode;
+}
+
+int32_t TiffImage::readCode() {
+  uint64_t bitsInStrip = static_cast<uint64_t>(codeBytes) * 8;
+  if (bitPosition + static_cast<uint64_t>(codeWidth) > bitsInStrip) {
+    bitPosition = bitsInStrip;
+    return eoiCode;
+  }
+  size_t at = static_cast<size_t>(bitPosition / 8);
+  uint32_t loaded = 0;
+  for (size_t k = 0; k < 4 && at + k < codeBytes; ++k)
+    loaded |= static_cast<uint32_t>(codeData[at + k]) << (8 * k);
+  uint32_t word = swapBytes32(loaded);
+  int shift = 32 - static_cast<int>(bitPosition % 8) - codeWidth;
+  bitPosition += static_cast<uint64_t>(codeWidth);
+  return static_cast<int32_t>((word >> shift) & widthMask[codeWidth]);
+}
+
+void TiffImage::writeString(int32_t code) {
+  size_t length = static_cast<size_t>(codeBits[code] / 8);
+  size_t room = static_cast<size_t>(pixelBytes - outPosition);
+  size_t count = std::min(length, room);
+  std::memcpy(pixels + outPosition, codeString[code], count);
+  outPosition += static_cast<int32_t>(count);
+}
+
+void TiffImage::writeStringPlusFirst(int32_t a, int32_t b) {
+  writeString(a);
+  if (outPosition < pixelBytes) pixels[outPosition++] = codeString[b][0];
+}
+
+void TiffImage::addString(int32_t a, int32_t b) {
+  size_t length = static_cast<size_t>(codeBits[a] / 8) + 1;
+  uint8_t* string = new uint8_t[length];
+  std::memcpy(string, codeString[a], length - 1);
+  string[length - 1] = codeString[b][0];
+  // Built before the entry is released: after a wrap a or b may be this entry.
+  int32_t entry = nextCode;
+  delete[] codeString[entry];
+  codeString[entry] = string;
+  codeBits[entry] = static_cast<int32_t>(length * 8);
+  tableEnd = std::max(tableEnd, entry + 1);
+  // One code early, as TIFF LZW writers switch.
+  if (entry == 510) {
+    codeWidth = 10;
+  } else if (entry == 1022) {
+    codeWidth = 11;
+  } else if (entry == 2046) {
+    codeWidth = 12;
+  } else if (entry == lastTableEntry) {
+    nextCode = firstFreeCode;
+    codeWidth = 9;
+  }
+  ++nextCode;
+}
+
+bool TiffImage::inTable(int32_t code) const { return nextCode > code; }
+
+void TiffImage::undoPredictor() {
+  if (pixels == nullptr || (samplesPerPixel != 3 && samplesPerPixel != 4)) return;
+  size_t samples = static_cast<size_t>(samplesPerPixel);
+  size_t rowBytes = static_cast<size_t>(width) * samples;
+  for (int32_t row = 0; row < height; ++row) {
+    uint8_t* p = pixels + static_cast<size_t>(row) * rowBytes;
+    for (size_t i = samples; i < rowBytes; ++i) p[i] = static_cast<uint8_t>(p[i] + p[i - samples]);
+  }
+}

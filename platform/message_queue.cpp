@@ -1,0 +1,132 @@
+// The message queue on SDL2's event queue. peekMessage never waits: it hands
+// out messages the program posted, then translates SDL events one at a time,
+// passing over events the program has no message for, and hands out WM_QUIT
+// only once nothing else is queued.
+//
+// Translated: window close requests and SDL's quit request (Ctrl+C, SIGTERM)
+// become WM_CLOSE for the window; key presses, auto-repeats included, become
+// WM_KEYDOWN and releases WM_KEYUP, with virtual-key codes. Keys without a
+// virtual-key code here (media keys and the like) are passed over.
+#include <deque>
+
+#include "platform/window_table.h"
+
+namespace {
+
+std::deque<Message> postedMessages;
+bool quitPosted = false;
+int quitCode = 0;
+
+uint32_t virtualKeyFor(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint32_t>('A' + (key - SDLK_a));
+  if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint32_t>('0' + (key - SDLK_0));
+  if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + static_cast<uint32_t>(key - SDLK_F1);
+  switch (key) {
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN: return VK_RETURN;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_END: return VK_END;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_INSERT: return VK_INSERT;
+    case SDLK_DELETE: return VK_DELETE;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    default: return 0;
+  }
+}
+
+// Turns one SDL event into a message; false for events the program has no
+// message for.
+bool translateEvent(const SDL_Event& event, Message& message) {
+  switch (event.type) {
+    case SDL_QUIT: {
+      PlatformWindow* window = firstLiveWindow();
+      if (window == nullptr) return false;
+      message = Message{window, WM_CLOSE, 0, 0};
+      return true;
+    }
+    case SDL_WINDOWEVENT: {
+      if (event.window.event != SDL_WINDOWEVENT_CLOSE) return false;
+      PlatformWindow* window = windowForSdlId(event.window.windowID);
+      if (window == nullptr) return false;
+      message = Message{window, WM_CLOSE, 0, 0};
+      return true;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      PlatformWindow* window = windowForSdlId(event.key.windowID);
+      if (window == nullptr) window = firstLiveWindow();
+      uint32_t code = virtualKeyFor(event.key.keysym.sym);
+      if (window == nullptr || code == 0) return false;
+      bool down = event.type == SDL_KEYDOWN;
+      // As the desktop API does: bit 30 says the key was already down, bit 31 that it is going up.
+      intptr_t flags = 1;
+      if (!down || event.key.repeat != 0) flags |= intptr_t{1} << 30;
+      if (!down) flags |= intptr_t{1} << 31;
+      message = Message{window, down ? WM_KEYDOWN : WM_KEYUP, code, flags};
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool peekMessage(Message& message) {
+  if (!postedMessages.empty()) {
+    message = postedMessages.front();
+    postedMessages.pop_front();
+    return true;
+  }
+  if (startVideo()) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0)
+      if (translateEvent(event, message)) return true;
+  }
+  if (quitPosted) {
+    quitPosted = false;
+    message = Message{nullptr, WM_QUIT, static_cast<uintptr_t>(quitCode), 0};
+    return true;
+  }
+  return false;
+}
+
+void translateMessage(const Message&) {
+  // Character messages are not provided; nothing to add.
+}
+
+intptr_t dispatchMessage(const Message& message) {
+  PlatformWindow* window = message.window;
+  if (window == nullptr || window->sdlWindow == nullptr || window->procedure == nullptr) return 0;
+  return window->procedure(window, message.message, message.wParam, message.lParam);
+}
+
+intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t, intptr_t) {
+  if (message == WM_CLOSE) destroyWindow(window);
+  return 0;
+}
+
+void postQuitMessage(int exitCode) {
+  quitPosted = true;
+  quitCode = exitCode;
+}
+
+bool postMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == WM_QUIT) {
+    postQuitMessage(static_cast<int>(wParam));
+    return true;
+  }
+  if (window == nullptr || window->sdlWindow == nullptr) return false;
+  postedMessages.push_back(Message{window, message, wParam, lParam});
+  return true;
+}

@@ -1,0 +1,158 @@
+// The window system as the application uses it, in place of the desktop
+// window API, its OpenGL binding and its millisecond timer: a window class and
+// windows, a message queue the loop empties without waiting, default message
+// handling, caption text, the client rectangle, a device context with pixel
+// format choice, rendering contexts, buffer swap, a millisecond clock and a
+// message box. Built on SDL2 in this folder; nothing outside it includes SDL.
+//
+// Provided messages: WM_CREATE (sent while the window is made), WM_DESTROY
+// (sent while it is destroyed), WM_CLOSE (close button, window manager close
+// request, Ctrl+C or SIGTERM), WM_KEYDOWN for every press and auto-repeat,
+// WM_KEYUP, WM_QUIT. Keys arrive as the virtual-key codes below.
+// Not provided: painting, sizing, mouse, character and system-key messages,
+// menus, icons and cursors, child windows.
+#pragma once
+
+#include <cstdint>
+
+struct PlatformWindow;
+struct PlatformDeviceContext;
+struct PlatformRenderingContext;
+
+using WindowHandle = PlatformWindow*;
+using DeviceContext = PlatformDeviceContext*;
+using RenderingContext = PlatformRenderingContext*;
+using InstanceHandle = const void*;
+using WindowProcedure = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                     intptr_t lParam);
+
+// Messages.
+constexpr uint32_t WM_CREATE = 0x0001;
+constexpr uint32_t WM_DESTROY = 0x0002;
+constexpr uint32_t WM_CLOSE = 0x0010;
+constexpr uint32_t WM_QUIT = 0x0012;
+constexpr uint32_t WM_KEYDOWN = 0x0100;
+constexpr uint32_t WM_KEYUP = 0x0101;
+
+// Virtual-key codes.
+constexpr uint32_t VK_BACK = 8;
+constexpr uint32_t VK_TAB = 9;
+constexpr uint32_t VK_RETURN = 13;
+constexpr uint32_t VK_SHIFT = 16;
+constexpr uint32_t VK_CONTROL = 17;
+constexpr uint32_t VK_MENU = 18;
+constexpr uint32_t VK_ESCAPE = 27;
+constexpr uint32_t VK_SPACE = 32;
+constexpr uint32_t VK_PRIOR = 33;   // Page Up
+constexpr uint32_t VK_NEXT = 34;    // Page Down
+constexpr uint32_t VK_END = 35;
+constexpr uint32_t VK_HOME = 36;
+constexpr uint32_t VK_LEFT = 37;
+constexpr uint32_t VK_UP = 38;
+constexpr uint32_t VK_RIGHT = 39;
+constexpr uint32_t VK_DOWN = 40;
+constexpr uint32_t VK_INSERT = 45;
+constexpr uint32_t VK_DELETE = 46;
+constexpr uint32_t VK_F1 = 0x70;    // F1 to F12 follow on
+
+// Show commands.
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWDEFAULT = 10;
+
+// Window class styles (kept for the record; redraw on resize is what SDL does anyway).
+constexpr uint32_t CS_VREDRAW = 0x1;
+constexpr uint32_t CS_HREDRAW = 0x2;
+
+struct WindowClass {
+  uint32_t style;
+  WindowProcedure procedure;
+  InstanceHandle instance;
+  const char* className;
+};
+
+struct Message {
+  WindowHandle window;
+  uint32_t message;
+  uintptr_t wParam;
+  intptr_t lParam;
+};
+
+struct Rect {
+  int left;
+  int top;
+  int right;
+  int bottom;
+};
+
+// Pixel format flags and types.
+constexpr uint32_t PFD_DOUBLEBUFFER = 0x01;
+constexpr uint32_t PFD_DRAW_TO_WINDOW = 0x04;
+constexpr uint32_t PFD_SUPPORT_OPENGL = 0x20;
+constexpr uint8_t PFD_TYPE_RGBA = 0;
+constexpr uint8_t PFD_MAIN_PLANE = 0;
+
+struct PixelFormatDescriptor {
+  uint16_t size;
+  uint16_t version;
+  uint32_t flags;
+  uint8_t pixelType;
+  uint8_t colorBits;
+  uint8_t redBits, redShift;
+  uint8_t greenBits, greenShift;
+  uint8_t blueBits, blueShift;
+  uint8_t alphaBits, alphaShift;
+  uint8_t accumBits, accumRedBits, accumGreenBits, accumBlueBits, accumAlphaBits;
+  uint8_t depthBits;
+  uint8_t stencilBits;
+  uint8_t auxBuffers;
+  uint8_t layerType;
+  uint8_t reserved;
+  uint32_t layerMask, visibleMask, damageMask;
+};
+
+// The instance handle the programs pass to WinMain.
+InstanceHandle currentInstance();
+
+// Windows and messages.
+bool registerClass(const WindowClass& windowClass);
+// outerWidth and outerHeight are the size of the whole window, frame included.
+// Sends WM_CREATE to the class's procedure before returning. Null on failure.
+WindowHandle createWindow(const char* className, const char* caption, int outerWidth,
+                          int outerHeight, InstanceHandle instance);
+void showWindow(WindowHandle window, int showCommand);
+void updateWindow(WindowHandle window);
+// Sends WM_DESTROY to the window's procedure, then removes the window.
+bool destroyWindow(WindowHandle window);
+// Takes the next message off the queue without waiting; false when none is queued.
+bool peekMessage(Message& message);
+void translateMessage(const Message& message);
+intptr_t dispatchMessage(const Message& message);
+// WM_CLOSE destroys the window; every other message is taken without effect.
+intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Queues WM_QUIT with the exit code; it is taken once nothing else is queued.
+void postQuitMessage(int exitCode);
+// Queues a message for the window, as if the window system had sent it.
+bool postMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+bool setWindowText(WindowHandle window, const char* text);
+// The caption as last set; empty for a null or destroyed window.
+const char* windowText(WindowHandle window);
+bool getClientRect(WindowHandle window, Rect& rect);
+
+// OpenGL on a window.
+DeviceContext getDC(WindowHandle window);
+// The closest pixel format the driver has to the one described: a depth or
+// colour size it lacks falls back to the next smaller one it has. 0 if none.
+int choosePixelFormat(DeviceContext deviceContext, const PixelFormatDescriptor& descriptor);
+bool setPixelFormat(DeviceContext deviceContext, int index, const PixelFormatDescriptor& descriptor);
+// Creates a context without making it current. Null on failure.
+RenderingContext createContext(DeviceContext deviceContext);
+// A null rendering context makes no context current on the thread.
+bool makeCurrent(DeviceContext deviceContext, RenderingContext renderingContext);
+bool deleteContext(RenderingContext renderingContext);
+bool swapBuffers(DeviceContext deviceContext);
+
+// Milliseconds from an arbitrary start, wrapping as an unsigned 32-bit count.
+uint32_t timeGetTime();
+
+// A message box with one OK button; on standard error when there is no display.
+void showMessageBox(const char* title, const char* text);

@@ -1,0 +1,199 @@
+// The application shell driven for real: WinMain with its window under a
+// private Xvfb, real X key and close events from a second client, and a frame
+// of the test's own that records what each frame saw.
+#include <GL/gl.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/app.h"
+#include "app/navigation.h"
+#include "gl/gl_context.h"
+#include "render/render_frame.h"
+#include "support/x11_client.h"
+#include "support/xvfb.h"
+
+static auto* const xvfb = useOwnXvfb();
+
+namespace {
+
+struct FrameSnapshot {
+  KeyFlags keys;
+  uint8_t moveLight;
+};
+
+std::mutex framesLock;
+std::vector<FrameSnapshot> frames;
+std::function<void(size_t)> frameAction;  // runs inside frame n, on the loop's thread
+std::atomic<int> onCloseCalls{0};
+
+size_t frameCount() {
+  std::lock_guard<std::mutex> hold(framesLock);
+  return frames.size();
+}
+
+// Waits for a frame at or after index `from` that satisfies `seen`.
+bool waitForFrame(size_t from, const std::function<bool(const FrameSnapshot&)>& seen,
+                  int timeoutMs = 5000) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    {
+      std::lock_guard<std::mutex> hold(framesLock);
+      for (size_t i = from; i < frames.size(); ++i)
+        if (seen(frames[i])) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+// Runs WinMain on this thread while `observe` runs on another with its own X
+// connection, once the first frame has been drawn; returns WinMain's result.
+int runProgram(const std::function<void(X11Client&, Window)>& observe) {
+  {
+    std::lock_guard<std::mutex> hold(framesLock);
+    frames.clear();
+  }
+  onCloseCalls = 0;
+  std::thread observer([&] {
+    X11Client client;
+    ASSERT_TRUE(openX11Client(client));
+    ASSERT_TRUE(waitForFrame(0, [](const FrameSnapshot&) { return true; }, 20000));
+    Window window = waitForWindow(client, "My App", 5000);
+    EXPECT_NE(window, 0u);
+    if (window != 0) {
+      moveFocus(client, window);
+      observe(client, window);
+    }
+    closeX11Client(client);
+  });
+  char noCommandLine[] = "";
+  int exitCode = WinMain(currentInstance(), nullptr, noCommandLine, SW_SHOWDEFAULT);
+  observer.join();
+  frameAction = nullptr;
+  return exitCode;
+}
+
+class AppShell : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(chdir(DATA_DIR), 0);
+    KeyState = KeyFlags{};
+  }
+};
+
+}  // namespace
+
+// The test's own program hooks and frame.
+void firstStartUpStep(WindowHandle) {}
+void onClose(WindowHandle) { ++onCloseCalls; }
+void renderFrame(WindowHandle) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  swapBuffers(GLContext.deviceContext);
+  size_t index;
+  {
+    std::lock_guard<std::mutex> hold(framesLock);
+    frames.push_back(FrameSnapshot{KeyState, moveLight});
+    index = frames.size() - 1;
+  }
+  if (frameAction) frameAction(index);
+}
+
+TEST_F(AppShell, WindowHasClassCaptionAndSizeAndClosesWithZero) {
+  int exitCode = runProgram([](X11Client& client, Window window) {
+    EXPECT_EQ(windowClass(client, window), "My App");
+    EXPECT_EQ(windowName(client, window), "Shadow Volume");
+    int width = 0, height = 0;
+    EXPECT_TRUE(windowSize(client, window, width, height));
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 600);
+    sendDeleteWindow(client, window);
+  });
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(onCloseCalls, 1);
+}
+
+TEST_F(AppShell, TerminateRequestClosesLikeTheCloseButton) {
+  int exitCode = runProgram([](X11Client&, Window) { kill(getpid(), SIGTERM); });
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(onCloseCalls, 1);
+}
+
+TEST_F(AppShell, RealKeyEventsReachKeyDownAndKeyUp) {
+  struct Key {
+    unsigned long keysym;
+    uint8_t KeyFlags::*flag;
+  };
+  const Key keys[] = {{XK_Up, &KeyFlags::up},         {XK_Down, &KeyFlags::down},
+                      {XK_Left, &KeyFlags::left},     {XK_Right, &KeyFlags::right},
+                      {XK_Home, &KeyFlags::home},     {XK_End, &KeyFlags::end},
+                      {XK_Delete, &KeyFlags::del},    {XK_Next, &KeyFlags::pageDown},
+                      {XK_Prior, &KeyFlags::pageUp},  {XK_Insert, &KeyFlags::insert}};
+  int exitCode = runProgram([&](X11Client& client, Window window) {
+    for (const Key& key : keys) {
+      size_t from = frameCount();
+      pressKey(client, key.keysym);
+      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 1; }))
+          << "key down for keysym " << key.keysym;
+      from = frameCount();
+      releaseKey(client, key.keysym);
+      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 0; }))
+          << "key up for keysym " << key.keysym;
+    }
+    size_t from = frameCount();
+    uint8_t before = moveLight;
+    pressKey(client, XK_Tab);
+    releaseKey(client, XK_Tab);
+    EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.moveLight != before; }));
+    sendDeleteWindow(client, window);
+  });
+  EXPECT_EQ(exitCode, 0);
+}
+
+TEST_F(AppShell, EveryAutoRepeatOfAHeldKeyArrivesAsKeyDown) {
+  size_t flips = 0;
+  int exitCode = runProgram([&](X11Client& client, Window window) {
+    size_t from = frameCount();
+    pressKey(client, XK_Tab);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    releaseKey(client, XK_Tab);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::lock_guard<std::mutex> hold(framesLock);
+    for (size_t i = from + 1; i < frames.size(); ++i)
+      if (frames[i].moveLight != frames[i - 1].moveLight) ++flips;
+    sendDeleteWindow(client, window);
+  });
+  EXPECT_EQ(exitCode, 0);
+  // The server repeats after its delay, about 25 times a second; each repeat flips the mode.
+  EXPECT_GE(flips, 10u);
+}
+
+TEST_F(AppShell, QueuedMessagesAllGoBeforeTheNextFrame) {
+  std::atomic<size_t> postedInFrame{SIZE_MAX};
+  frameAction = [&](size_t index) {
+    if (index != 3) return;
+    postedInFrame = index;
+    postMessage(mainWindow, WM_KEYDOWN, VK_UP, 0);
+    postMessage(mainWindow, WM_KEYDOWN, VK_DOWN, 0);
+    postMessage(mainWindow, WM_KEYDOWN, VK_LEFT, 0);
+    postMessage(mainWindow, WM_KEYUP, VK_UP, 0);
+  };
+  int exitCode = runProgram([&](X11Client& client, Window window) {
+    ASSERT_TRUE(waitForFrame(5, [](const FrameSnapshot&) { return true; }));
+    sendDeleteWindow(client, window);
+  });
+  EXPECT_EQ(exitCode, 0);
+  ASSERT_EQ(postedInFrame, 3u);
+  std::lock_guard<std::mutex> hold(framesLock);
+  const FrameSnapshot& next = frames.at(4);
+  EXPECT_EQ(next.keys.up, 0);  // pressed and released before the frame
+  EXPECT_EQ(next.keys.down, 1);
+  EXPECT_EQ(next.keys.left, 1);
+}

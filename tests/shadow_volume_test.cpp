@@ -1,0 +1,243 @@
+// What the shadow volume sends to OpenGL, call by call: the silhouette test,
+// the choice of pass by the eye's side, the extruded corners and their order,
+// the records it passes over, the strides it reads at, and the silhouette of
+// a closed mesh split between the two passes. This program's own glColor3f
+// and glVertex3f stand in for OpenGL's and record every call.
+#include "shadow/shadow_volume.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <ostream>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "shadow/edge_list.h"
+#include "tests/support/test_mesh.h"
+
+namespace {
+
+struct GlCall {
+  enum Kind { colour, vertex } kind;
+  float x;
+  float y;
+  float z;
+  bool operator==(const GlCall& other) const {
+    return kind == other.kind && x == other.x && y == other.y && z == other.z;
+  }
+};
+
+void PrintTo(const GlCall& call, std::ostream* out) {
+  *out << (call.kind == GlCall::colour ? "glColor3f(" : "glVertex3f(") << call.x << ", " << call.y
+       << ", " << call.z << ")";
+}
+
+std::vector<GlCall> theCalls;
+
+}  // namespace
+
+extern "C" void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
+  theCalls.push_back({GlCall::colour, red, green, blue});
+}
+
+extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+  theCalls.push_back({GlCall::vertex, x, y, z});
+}
+
+namespace {
+
+GlCall at(const Vec3& v) { return {GlCall::vertex, v.x, v.y, v.z}; }
+
+std::vector<GlCall> quad(const Vec3& a, const Vec3& b, const Vec3& farA, const Vec3& farB) {
+  return {{GlCall::colour, 0.52f, 0.52f, 0.52f}, at(a), at(b), at(farA), at(farA), at(farB), at(b)};
+}
+
+// The silhouette edge of the worked example: light above, both third
+// vertices below and on the same side of the plane y = 0.
+const Vec3 light{0, 0, 10};
+const Vec3 a{-1, 0, 0};
+const Vec3 b{1, 0, 0};
+const Vec3 eyeAbove{0, 5, 0};
+const Vec3 eyeBelow{0, -5, 0};
+
+struct Edges {
+  std::vector<Vec3> vertices{a, b, {0, 1, -1}, {0, 2, -1}};
+  std::vector<Edge> edges{{0, 1, 2, 3}};
+  ShadowVolume volume;
+
+  Edges() {
+    volume.setExtrusionLength(3000.0f);
+    bind();
+  }
+  void bind() {
+    volume.setVertexArray(vertices.data(), static_cast<int32_t>(vertices.size()), 12, 0);
+    volume.setEdgeArray(edges.data(), static_cast<int32_t>(edges.size()), 16, 0);
+  }
+  std::vector<GlCall> draw(const Vec3& eye, bool frontFaces) const {
+    theCalls.clear();
+    EXPECT_TRUE(volume.draw(light.x, light.y, light.z, eye.x, eye.y, eye.z, frontFaces));
+    return theCalls;
+  }
+};
+
+TEST(ShadowVolumeDraw, SilhouetteEdgeGoesToThePassTheEyeSees) {
+  const Edges example;
+  const std::vector<GlCall> expected =
+      quad(a, b, {-3000, 0, -29990}, {3000, 0, -29990});
+  EXPECT_EQ(example.draw(eyeAbove, false), expected);
+  EXPECT_TRUE(example.draw(eyeAbove, true).empty());
+  EXPECT_EQ(example.draw(eyeBelow, true), expected);
+  EXPECT_TRUE(example.draw(eyeBelow, false).empty());
+}
+
+TEST(ShadowVolumeDraw, SwappedEndsKeepThePassAndTurnTheWinding) {
+  Edges example;
+  example.edges[0] = {1, 0, 2, 3};
+  example.bind();
+  EXPECT_EQ(example.draw(eyeAbove, false), quad(b, a, {3000, 0, -29990}, {-3000, 0, -29990}));
+  EXPECT_TRUE(example.draw(eyeAbove, true).empty());
+}
+
+TEST(ShadowVolumeDraw, NonSilhouetteOrInPlaneEdgesEmitNothing) {
+  Edges across;  // the two third vertices on opposite sides
+  across.vertices[3] = {0, -1, -1};
+  Edges apexInPlane;
+  apexInPlane.vertices[2] = {0, 0, -1};
+  Edges bothInPlane;  // a flat fold: equal signs, but zero
+  bothInPlane.vertices[2] = {0, 0, -1};
+  bothInPlane.vertices[3] = {0.5f, 0, -2};
+  for (const Edges* example : {&across, &apexInPlane, &bothInPlane}) {
+    EXPECT_TRUE(example->draw(eyeAbove, false).empty());
+    EXPECT_TRUE(example->draw(eyeAbove, true).empty());
+    EXPECT_TRUE(example->draw(eyeBelow, false).empty());
+    EXPECT_TRUE(example->draw(eyeBelow, true).empty());
+  }
+  const Edges example;
+  const Vec3 eyeInPlane{0, 0, 5};
+  EXPECT_TRUE(example.draw(eyeInPlane, false).empty());
+  EXPECT_TRUE(example.draw(eyeInPlane, true).empty());
+}
+
+TEST(ShadowVolumeDraw, ExtrusionLengthSetsTheFarCorners) {
+  Edges example;
+  example.volume.setExtrusionLength(1.0f);
+  EXPECT_EQ(example.draw(eyeAbove, false), quad(a, b, a, b));
+  ShadowVolume fresh;
+  example.volume.extrusionLength = fresh.extrusionLength;
+  EXPECT_EQ(example.draw(eyeAbove, false), quad(a, b, {-10000, 0, -99990}, {10000, 0, -99990}));
+}
+
+TEST(ShadowVolumeDraw, PassesOverOpenRemovedAndOutOfRangeRecords) {
+  Edges example;
+  example.edges = {{0, 1, 2, -1}, {-2, -2, -2, -2}, {4, 1, 2, 3}, {0, 4, 2, 3},
+                   {0, 1, 9, 3},  {0, 1, 2, 4},     {0, -3, 2, 3}, {-1, 1, 2, 3},
+                   {0, 1, 2, 3}};
+  example.bind();
+  EXPECT_EQ(example.draw(eyeAbove, false), quad(a, b, {-3000, 0, -29990}, {3000, 0, -29990}));
+}
+
+TEST(ShadowVolumeDraw, EmptyOrUnsetArraysEmitNothing) {
+  Edges example;
+  example.volume.setEdgeArray(example.edges.data(), 0, 16, 0);
+  EXPECT_TRUE(example.draw(eyeAbove, false).empty());
+  example.volume.setEdgeArray(example.edges.data(), -4, 16, 0);
+  EXPECT_TRUE(example.draw(eyeAbove, false).empty());
+
+  theCalls.clear();
+  const ShadowVolume unset;
+  EXPECT_TRUE(unset.draw(0, 0, 10, 0, 5, 0, false));
+  ShadowVolume edgesOnly;
+  edgesOnly.setEdgeArray(example.edges.data(), 1, 16, 0);
+  EXPECT_TRUE(edgesOnly.draw(0, 0, 10, 0, 5, 0, false));
+  EXPECT_TRUE(theCalls.empty());
+}
+
+TEST(ShadowVolumeDraw, ReadsVerticesAndRecordsAtTheGivenStrides) {
+  const Edges packed;
+  // Each vertex behind a 12-byte normal; each record behind a 4-byte tag.
+  std::vector<uint8_t> vertexBytes(24 * packed.vertices.size(), 0xEE);
+  for (size_t v = 0; v < packed.vertices.size(); ++v) {
+    std::memcpy(vertexBytes.data() + 24 * v + 12, &packed.vertices[v], sizeof(Vec3));
+  }
+  const std::vector<Edge> records{{0, 1, 2, -1}, {0, 1, 2, 3}};
+  std::vector<uint8_t> edgeBytes(20 * records.size(), 0xEE);
+  for (size_t k = 0; k < records.size(); ++k) {
+    std::memcpy(edgeBytes.data() + 20 * k + 4, &records[k], sizeof(Edge));
+  }
+  ShadowVolume strided;
+  strided.setExtrusionLength(3000.0f);
+  strided.setVertexArray(vertexBytes.data(), 4, 24, 12);
+  strided.setEdgeArray(edgeBytes.data(), 2, 20, 4);
+
+  theCalls.clear();
+  strided.draw(light.x, light.y, light.z, eyeAbove.x, eyeAbove.y, eyeAbove.z, false);
+  const std::vector<GlCall> fromStrided = theCalls;
+  EXPECT_EQ(fromStrided, packed.draw(eyeAbove, false));
+  EXPECT_EQ(fromStrided.size(), 7u);
+}
+
+// The quads' near edges as pairs of vertex indices, found by position.
+std::set<std::pair<int, int>> nearEdges(const std::vector<GlCall>& calls,
+                                        const std::vector<Vec3>& vertices) {
+  auto indexOf = [&vertices](const GlCall& call) {
+    for (size_t v = 0; v < vertices.size(); ++v) {
+      if (at(vertices[v]) == call) {
+        return static_cast<int>(v);
+      }
+    }
+    return -1;
+  };
+  std::set<std::pair<int, int>> edges;
+  EXPECT_EQ(calls.size() % 7, 0u);
+  for (size_t q = 0; q + 7 <= calls.size(); q += 7) {
+    const int first = indexOf(calls[q + 1]);
+    const int second = indexOf(calls[q + 2]);
+    EXPECT_TRUE(edges.insert(std::minmax(first, second)).second) << "edge sent twice";
+  }
+  return edges;
+}
+
+TEST(ShadowVolumeDraw, ClosedCubeSilhouetteIsSplitBetweenThePasses) {
+  // Vertex i is at (bit 2, bit 1, bit 0) of i mapped to -1 / +1.
+  std::vector<Vec3> vertices;
+  for (int i = 0; i < 8; ++i) {
+    vertices.push_back({i & 4 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 1 ? 1.0f : -1.0f});
+  }
+  const int sides[6][4] = {{1, 5, 7, 3}, {0, 2, 6, 4}, {4, 6, 7, 5},
+                           {0, 1, 3, 2}, {2, 3, 7, 6}, {0, 4, 5, 1}};
+  std::vector<Face> faces;
+  for (const auto& s : sides) {
+    faces.push_back({{s[0], s[1], s[2]}});
+    faces.push_back({{s[0], s[2], s[3]}});
+  }
+  TestMesh cube(vertices, faces);
+  buildEdgeList(cube.mesh);
+  ASSERT_EQ(cube.mesh.edgeCount, 18);
+
+  ShadowVolume volume;
+  volume.setVertexArray(cube.mesh.vertices, cube.mesh.vertexCount, 12, 0);
+  volume.setEdgeArray(cube.mesh.edges, cube.mesh.edgeCount, 16, 0);
+  volume.setExtrusionLength(3000.0f);
+  // Light high above the top face: only the top face is lit, so its rim is
+  // the silhouette.
+  const Vec3 lamp{0.3f, 0.2f, 10.0f};
+  const Vec3 eye{5.0f, 4.0f, 3.0f};
+  theCalls.clear();
+  volume.draw(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, true);
+  const std::set<std::pair<int, int>> front = nearEdges(theCalls, vertices);
+  theCalls.clear();
+  volume.draw(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, false);
+  const std::set<std::pair<int, int>> back = nearEdges(theCalls, vertices);
+
+  std::set<std::pair<int, int>> both = front;
+  both.insert(back.begin(), back.end());
+  EXPECT_EQ(both.size(), front.size() + back.size()) << "an edge in both passes";
+  EXPECT_EQ(both, (std::set<std::pair<int, int>>{{1, 3}, {1, 5}, {3, 7}, {5, 7}}));
+  EXPECT_FALSE(front.empty());
+  EXPECT_FALSE(back.empty());
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// Child processes for tests (see process.h).
+#include "support/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  child.pid = fork();
+  if (child.pid < 0) return false;
+  if (child.pid == 0) {
+    close(fds[0]);
+    dup2(fds[1], 1);
+    dup2(fds[1], 2);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  child.outputFd = fds[0];
+  fcntl(child.outputFd, F_SETFL, O_NONBLOCK);
+  return true;
+}
+
+void collectOutput(ChildProcess& child) {
+  char buffer[4096];
+  for (;;) {
+    ssize_t got = read(child.outputFd, buffer, sizeof buffer);
+    if (got <= 0) break;
+    child.output.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+int waitForExit(ChildProcess& child, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  for (;;) {
+    collectOutput(child);
+    pid_t done = waitpid(child.pid, &status, WNOHANG);
+    if (done == child.pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child.pid, SIGKILL);
+      waitpid(child.pid, &status, 0);
+      collectOutput(child);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  collectOutput(child);
+  close(child.outputFd);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void signalProgram(ChildProcess& child, int signal) { kill(child.pid, signal); }

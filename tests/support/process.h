@@ -1,0 +1,19 @@
+// Runs one of the built programs as a child process, in a folder of the
+// test's choice, with its standard output and error kept in memory.
+#pragma once
+
+#include <string>
+
+struct ChildProcess {
+  int pid = -1;
+  int outputFd = -1;  // the child's standard output and error, merged
+  std::string output;
+};
+
+bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder);
+// Waits up to timeoutMs for the child to end; its exit code, or -1 on timeout
+// (the child is then killed) or when it died of a signal.
+int waitForExit(ChildProcess& child, int timeoutMs);
+// Reads whatever the child has written so far into child.output.
+void collectOutput(ChildProcess& child);
+void signalProgram(ChildProcess& child, int signal);

@@ -1,0 +1,37 @@
+// A second X client for tests: finds the program's window the way a window
+// manager sees it, reads its class, name and size, asks it to close, presses
+// keys through the XTest extension and reads pixels back off the screen.
+#pragma once
+
+#include <string>
+
+// Kept free of Xlib's header, whose macros (None, Bool, Status) clash with
+// GoogleTest's names.
+struct _XDisplay;
+using Window = unsigned long;
+
+struct X11Client {
+  _XDisplay* display = nullptr;
+};
+
+bool openX11Client(X11Client& client);
+void closeX11Client(X11Client& client);
+
+// The first mapped top-level window whose WM_CLASS class or name is className;
+// 0 when none appears within timeoutMs.
+Window waitForWindow(X11Client& client, const std::string& className, int timeoutMs);
+// The first mapped top-level window named `name` that has no WM_CLASS, as a
+// message box has none; 0 when none appears within timeoutMs.
+Window waitForUnclassedWindow(X11Client& client, const std::string& name, int timeoutMs);
+std::string windowClass(X11Client& client, Window window);
+std::string windowName(X11Client& client, Window window);
+bool windowSize(X11Client& client, Window window, int& width, int& height);
+bool windowExists(X11Client& client, Window window);
+
+// What a window manager sends when the user closes a window.
+void sendDeleteWindow(X11Client& client, Window window);
+
+// keysym from X11/keysym.h; press and release are separate so a key can be held.
+void pressKey(X11Client& client, unsigned long keysym);
+void releaseKey(X11Client& client, unsigned long keysym);
+void moveFocus(X11Client& client, Window window);
