@@ -1,16 +1,190 @@
-// One frame. (For now: clear, swap, caption and navigation.)
+// One frame in seven passes, immediate mode, each pass setting the state it
+// needs. The shadow is resolved in the colour buffer alone: after a depth-only
+// pass, the shadow volume's quads that face the eye write 0.52 grey in front
+// of the surface and those that face away saturate it back to white, so the
+// surface keeps 0.52 exactly where the eye's ray enters the volume and does
+// not leave it before reaching the surface. The lit and textured passes then
+// multiply into that, finding the mesh's pixels again with GL_EQUAL, so they
+// send exactly the vertices of the depth pass under the same matrices.
+//
+// Without a scene, mesh or shadow volume nothing of them is drawn; without
+// mapping coordinates or a texture image the texture pass is left out, which
+// leaves the mesh untextured (multiplying by white).
 #include "render/render_frame.h"
 
 #include <GL/gl.h>
 
+#include "app/app.h"
 #include "app/frame_rate_caption.h"
 #include "app/navigation.h"
+#include "assets/tiff_image.h"
 #include "gl/gl_context.h"
+#include "render/point_light.h"
+#include "shadow/shadow_volume.h"
+
+namespace {
+
+constexpr float lightRadius = 210.0f;
+constexpr float lightColour = 0.7f;
+constexpr float ambientTerm = 0.12f;
+constexpr float markerHalfSize = 5.0f;
+
+const Mesh* firstMesh() {
+  if (theScene == nullptr || theScene->meshCount < 1 || theScene->meshes == nullptr) return nullptr;
+  return theScene->meshes[0];
+}
+
+void sendPositions(const Mesh& mesh) {
+  for (int32_t i = 0; i < mesh.faceCount; ++i)
+    for (int32_t corner : mesh.faces[i].corner) glVertex3fv(&mesh.vertices[corner].x);
+}
+
+void depthPass(const Mesh* mesh) {
+  glDepthFunc(GL_LESS);
+  glEnable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_CULL_FACE);
+  glBlendFunc(GL_ZERO, GL_ONE);  // depth only: the colour buffer keeps its white
+  glBegin(GL_TRIANGLES);
+  if (mesh != nullptr) sendPositions(*mesh);
+  glEnd();
+}
+
+void shadowPasses() {
+  glDepthMask(GL_FALSE);
+  glDisable(GL_CULL_FACE);
+  // Destination alpha is always 1 (no alpha bits), so GL_DST_ALPHA acts as one.
+  // Front quads replace the colour with the grey; overlapping ones do not darken further.
+  glBlendFunc(GL_DST_ALPHA, GL_ZERO);
+  glBegin(GL_TRIANGLES);
+  if (theShadowVolume != nullptr)
+    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
+                          eyeZ(), true);
+  glEnd();
+  // Back quads add the grey, saturating any pixel they reach back to white.
+  glBlendFunc(GL_DST_ALPHA, GL_SRC_ALPHA);
+  glBegin(GL_TRIANGLES);
+  if (theShadowVolume != nullptr)
+    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
+                          eyeZ(), false);
+  glEnd();
+}
+
+void litPass(const Mesh* mesh) {
+  glDepthMask(GL_TRUE);
+  glDepthFunc(GL_EQUAL);
+  glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+  glEnable(GL_CULL_FACE);
+  glBegin(GL_TRIANGLES);
+  setLightPosition(lightPosition.x, lightPosition.y, lightPosition.z, lightRadius);
+  setLightColour(lightColour, lightColour, lightColour);
+  setLightAmbient(0.0f, 0.0f, 0.0f);
+  if (mesh != nullptr && mesh->vertexNormals != nullptr) {
+    for (int32_t i = 0; i < mesh->faceCount; ++i)
+      for (int32_t corner : mesh->faces[i].corner) {
+        const Vec3& normal = mesh->vertexNormals[corner];
+        const Vec3& position = mesh->vertices[corner];
+        float r, g, b;
+        shadeVertex(normal.x, normal.y, normal.z, position.x, position.y, position.z, r, g, b);
+        glColor3f(r, g, b);
+        glVertex3fv(&position.x);
+      }
+  }
+  glEnd();
+}
+
+void ambientPass(float width, float height) {
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glDisable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_TEXTURE_2D);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glDisable(GL_CULL_FACE);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glBegin(GL_QUADS);
+  glColor3f(ambientTerm, ambientTerm, ambientTerm);
+  glVertex2f(0.0f, 0.0f);
+  glVertex2f(width, 0.0f);
+  glVertex2f(width, height);
+  glVertex2f(0.0f, height);
+  glEnd();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+}
+
+void texturePass(const Mesh* mesh) {
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
+  glEnable(GL_CULL_FACE);
+  glDepthFunc(GL_EQUAL);
+  glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+  bool textured = mesh != nullptr && mesh->texCoords != nullptr && theTexture != nullptr &&
+                  theTexture->pixels != nullptr;
+  if (!textured) return;
+  glEnable(GL_TEXTURE_2D);
+  glBegin(GL_TRIANGLES);
+  for (int32_t i = 0; i < mesh->faceCount; ++i)
+    for (int32_t corner : mesh->faces[i].corner) {
+      glTexCoord2fv(&mesh->texCoords[corner].u);
+      glVertex3fv(&mesh->vertices[corner].x);
+    }
+  glEnd();
+}
+
+void markerPass() {
+  glDepthFunc(GL_LESS);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_BLEND);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_CULL_FACE);
+  const Vec3& l = lightPosition;
+  const float s = markerHalfSize;
+  const Vec3 a{l.x - s, l.y - s, l.z - s};
+  const Vec3 b{l.x + s, l.y - s, l.z - s};
+  const Vec3 c{l.x + 0.0f, l.y + s, l.z - s};
+  const Vec3 d{l.x + 0.0f, l.y + 0.0f, l.z + s};
+  const Vec3* triangles[4][3] = {{&a, &b, &c}, {&d, &b, &c}, {&a, &d, &c}, {&a, &b, &d}};
+  glBegin(GL_TRIANGLES);
+  for (const auto& triangle : triangles) {
+    glColor3f(1.0f, 0.0f, 0.0f);
+    glVertex3f(triangle[0]->x, triangle[0]->y, triangle[0]->z);
+    glColor3f(0.0f, 1.0f, 0.0f);
+    glVertex3f(triangle[1]->x, triangle[1]->y, triangle[1]->z);
+    glColor3f(0.0f, 0.0f, 1.0f);
+    glVertex3f(triangle[2]->x, triangle[2]->y, triangle[2]->z);
+  }
+  glEnd();
+}
+
+}  // namespace
 
 void renderFrame(WindowHandle window) {
-  glDepthMask(GL_TRUE);
+  Rect client;
+  getClientRect(window, client);
+  float width = static_cast<float>(client.right - client.left);
+  float height = static_cast<float>(client.bottom - client.top);
+
+  glDepthMask(GL_TRUE);  // before the clear, so that the clear reaches the depth buffer
   glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  const Mesh* mesh = firstMesh();
+  depthPass(mesh);
+  shadowPasses();
+  litPass(mesh);
+  ambientPass(width, height);
+  texturePass(mesh);
+  markerPass();
+
   swapBuffers(GLContext.deviceContext);
   updateFrameRateCaption(window);
   stepNavigation();
