@@ -19,17 +19,6 @@ namespace {
 
 const std::string program = std::string(BINARY_DIR) + "/demo_windowed";
 
-// The program's window once it has drawn frames: the caption then shows a rate.
-Window waitForRunningWindow(X11Client& client) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < deadline) {
-    Window window = waitForWindow(client, "My App", 1000);
-    if (window != 0 && windowName(client, window) != "Shadow Volume") return window;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return 0;
-}
-
 }  // namespace
 
 TEST(Program, ClosesWithZeroWhenTheWindowManagerAsks) {

@@ -44,7 +44,9 @@ std::string windowClass(X11Client& client, Window window) {
   return result;
 }
 
-Window waitForWindow(X11Client& client, const std::string& className, int timeoutMs) {
+// Polls the window tree until a mapped window satisfies `matches`.
+template <typename Matches>
+static Window waitForMappedWindow(X11Client& client, int timeoutMs, Matches matches) {
   XSetErrorHandler(ignoreErrors);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < deadline) {
@@ -53,35 +55,48 @@ Window waitForWindow(X11Client& client, const std::string& className, int timeou
     for (Window window : windows) {
       XWindowAttributes attributes;
       if (XGetWindowAttributes(client.display, window, &attributes) == 0) continue;
-      if (attributes.map_state != IsViewable) continue;
-      XClassHint hint{nullptr, nullptr};
-      if (XGetClassHint(client.display, window, &hint) == 0) continue;
-      bool match = (hint.res_class != nullptr && className == hint.res_class) ||
-                   (hint.res_name != nullptr && className == hint.res_name);
-      if (hint.res_name != nullptr) XFree(hint.res_name);
-      if (hint.res_class != nullptr) XFree(hint.res_class);
-      if (match) return window;
+      if (attributes.map_state == IsViewable && matches(window)) return window;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return 0;
 }
 
+Window waitForWindow(X11Client& client, const std::string& className, int timeoutMs) {
+  return waitForMappedWindow(client, timeoutMs, [&](Window window) {
+    XClassHint hint{nullptr, nullptr};
+    if (XGetClassHint(client.display, window, &hint) == 0) return false;
+    bool match = (hint.res_class != nullptr && className == hint.res_class) ||
+                 (hint.res_name != nullptr && className == hint.res_name);
+    if (hint.res_name != nullptr) XFree(hint.res_name);
+    if (hint.res_class != nullptr) XFree(hint.res_class);
+    return match;
+  });
+}
+
 Window waitForUnclassedWindow(X11Client& client, const std::string& name, int timeoutMs) {
-  XSetErrorHandler(ignoreErrors);
+  return waitForMappedWindow(client, timeoutMs, [&](Window window) {
+    return windowClass(client, window).empty() && windowName(client, window) == name;
+  });
+}
+
+Window waitForRunningWindow(X11Client& client, int timeoutMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < deadline) {
-    std::vector<Window> windows;
-    collectWindows(client.display, DefaultRootWindow(client.display), windows);
-    for (Window window : windows) {
-      XWindowAttributes attributes;
-      if (XGetWindowAttributes(client.display, window, &attributes) == 0) continue;
-      if (attributes.map_state != IsViewable || !windowClass(client, window).empty()) continue;
-      if (windowName(client, window) == name) return window;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Window window = waitForWindow(client, "My App", 1000);
+    if (window != 0 && windowName(client, window) != "Shadow Volume") return window;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return 0;
+}
+
+bool keyboardIsFree(X11Client& client) {
+  Display* display = client.display;
+  int result = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync,
+                             GrabModeAsync, CurrentTime);
+  if (result == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+  XSync(display, False);
+  return result == GrabSuccess;
 }
 
 std::string windowName(X11Client& client, Window window) {

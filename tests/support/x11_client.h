@@ -23,6 +23,11 @@ Window waitForWindow(X11Client& client, const std::string& className, int timeou
 // The first mapped top-level window named `name` that has no WM_CLASS, as a
 // message box has none; 0 when none appears within timeoutMs.
 Window waitForUnclassedWindow(X11Client& client, const std::string& name, int timeoutMs);
+// The program's window ("My App") once it has drawn ten frames: its caption
+// then shows a frame rate instead of "Shadow Volume". 0 after timeoutMs.
+Window waitForRunningWindow(X11Client& client, int timeoutMs = 30000);
+// True when another client could take the keyboard, that is nobody holds it.
+bool keyboardIsFree(X11Client& client);
 std::string windowClass(X11Client& client, Window window);
 std::string windowName(X11Client& client, Window window);
 bool windowSize(X11Client& client, Window window, int& width, int& height);
