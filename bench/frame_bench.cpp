@@ -1,0 +1,230 @@
+// Speed of the frame on the bundled scene at 800x600 in a 16-bit window on
+// Mesa's software renderer: whole frames (all seven passes and the swap); the
+// CPU work of one frame on its own (every corner shaded and both silhouette
+// passes of the shadow volume, with glColor3f and glVertex3f counting instead
+// of drawing); and, for scale, the mesh drawn once into the depth buffer only,
+// as the frame's first pass draws it. Starts its own Xvfb, so it needs no
+// desktop; run from anywhere, it reads the scene from the source tree's data
+// folder. Measures only; nothing is asserted.
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/app.h"
+#include "app/navigation.h"
+#include "assets/scene.h"
+#include "gl/gl_context.h"
+#include "render/point_light.h"
+#include "render/render_frame.h"
+#include "shadow/shadow_volume.h"
+
+// The library's start-up calls these; each program defines them.
+void firstStartUpStep(WindowHandle) {}
+void onClose(WindowHandle) {}
+
+namespace {
+
+// While counting, the shadow volume's two GL calls land here instead of in
+// OpenGL; otherwise they go on to the real ones, so whole frames draw as usual.
+bool theCallsAreCounted = false;
+int64_t theColourCalls = 0;
+int64_t theVertexCalls = 0;
+
+template <typename Function>
+Function realGl(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
+  static const auto real = realGl<void (*)(GLfloat, GLfloat, GLfloat)>("glColor3f");
+  if (theCallsAreCounted) {
+    ++theColourCalls;
+    return;
+  }
+  real(red, green, blue);
+}
+
+extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+  static const auto real = realGl<void (*)(GLfloat, GLfloat, GLfloat)>("glVertex3f");
+  if (theCallsAreCounted) {
+    ++theVertexCalls;
+    return;
+  }
+  real(x, y, z);
+}
+
+namespace {
+
+constexpr int windowWidth = 800;
+constexpr int windowHeight = 600;
+
+// Xvfb on a display number of its own, 16 bits deep like the target machines.
+pid_t startXvfb() {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    close(fds[0]);
+    int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, 1);
+    dup2(devNull, 2);
+    std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x16", "-nolisten",
+           "tcp", "-noreset", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  pollfd wait{fds[0], POLLIN, 0};
+  while (poll(&wait, 1, 20000) > 0) {
+    char c;
+    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  close(fds[0]);
+  if (number.empty()) {
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    return -1;
+  }
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+  return pid;
+}
+
+intptr_t quietProcedure(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
+
+WindowHandle theWindow = nullptr;
+
+const Mesh* bundledMesh() {
+  if (theScene == nullptr || theScene->meshCount < 1) return nullptr;
+  return theScene->meshes[0];
+}
+
+void BM_BundledFrame(benchmark::State& state) {
+  const Mesh* mesh = bundledMesh();
+  if (mesh == nullptr) {
+    state.SkipWithError("the bundled scene did not start");
+    return;
+  }
+  for (auto _ : state) renderFrame(theWindow);
+  state.counters["frames_per_second"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.SetLabel(std::to_string(mesh->faceCount) + " faces, " +
+                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+}
+BENCHMARK(BM_BundledFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The frame's own arithmetic: the lit pass's shadeVertex for three corners
+// of every face, and both passes of the shadow volume.
+void BM_FrameCpuWork(benchmark::State& state) {
+  const Mesh* mesh = bundledMesh();
+  if (mesh == nullptr || mesh->vertexNormals == nullptr || theShadowVolume == nullptr) {
+    state.SkipWithError("the bundled scene did not start");
+    return;
+  }
+  setLightPosition(lightPosition.x, lightPosition.y, lightPosition.z, 210.0f);
+  setLightColour(0.7f, 0.7f, 0.7f);
+  setLightAmbient(0.0f, 0.0f, 0.0f);
+  theColourCalls = 0;
+  theVertexCalls = 0;
+  theCallsAreCounted = true;
+  float sum = 0.0f;
+  for (auto _ : state) {
+    for (int32_t i = 0; i < mesh->faceCount; ++i)
+      for (int32_t corner : mesh->faces[i].corner) {
+        const Vec3& n = mesh->vertexNormals[corner];
+        const Vec3& p = mesh->vertices[corner];
+        float r, g, b;
+        shadeVertex(n.x, n.y, n.z, p.x, p.y, p.z, r, g, b);
+        sum += r + g + b;
+      }
+    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
+                          eyeZ(), true);
+    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
+                          eyeZ(), false);
+    benchmark::DoNotOptimize(sum);
+  }
+  theCallsAreCounted = false;
+  const double frames = static_cast<double>(state.iterations());
+  state.counters["corners_shaded"] = 3.0 * mesh->faceCount;
+  state.counters["shadow_quads"] = static_cast<double>(theColourCalls) / frames;
+  state.counters["shadow_vertices"] = static_cast<double>(theVertexCalls) / frames;
+}
+BENCHMARK(BM_FrameCpuWork)->Unit(benchmark::kMicrosecond);
+
+// The frame's first pass on its own, with the depth buffer cleared first so
+// that every fragment is tested and written as in a frame; glFinish waits for
+// the rasteriser.
+void BM_DepthOnlyMesh(benchmark::State& state) {
+  const Mesh* mesh = bundledMesh();
+  if (mesh == nullptr) {
+    state.SkipWithError("the bundled scene did not start");
+    return;
+  }
+  for (auto _ : state) {
+    glDepthMask(GL_TRUE);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glEnable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glBlendFunc(GL_ZERO, GL_ONE);
+    glBegin(GL_TRIANGLES);
+    for (int32_t i = 0; i < mesh->faceCount; ++i)
+      for (int32_t corner : mesh->faces[i].corner) glVertex3fv(&mesh->vertices[corner].x);
+    glEnd();
+    glFinish();
+  }
+  state.counters["faces"] = mesh->faceCount;
+}
+BENCHMARK(BM_DepthOnlyMesh)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The depth clear that BM_DepthOnlyMesh includes, to take off its figure.
+void BM_DepthClear(benchmark::State& state) {
+  for (auto _ : state) {
+    glDepthMask(GL_TRUE);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glFinish();
+  }
+}
+BENCHMARK(BM_DepthClear)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  pid_t xvfb = startXvfb();
+  if (xvfb < 0) std::fprintf(stderr, "frame_bench: Xvfb did not start\n");
+  registerClass(WindowClass{0, quietProcedure, currentInstance(), "Frame Bench"});
+  theWindow = createWindow("Frame Bench", "Shadow Volume", windowWidth, windowHeight,
+                           currentInstance());
+  if (theWindow != nullptr && chdir(DATA_DIR) == 0 && access("shadow2.3DS", R_OK) == 0) {
+    showWindow(theWindow, SW_SHOWNORMAL);
+    updateWindow(theWindow);
+    startUp(theWindow);
+  } else {
+    std::fprintf(stderr, "frame_bench: no window or no scene in %s\n", DATA_DIR);
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (xvfb > 0) {
+    kill(xvfb, SIGTERM);
+    waitpid(xvfb, nullptr, 0);
+  }
+  return 0;
+}

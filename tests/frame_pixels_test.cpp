@@ -1,0 +1,785 @@
+// The real frame's pixels, read back from an 800x600 window on a private
+// 16-bit Xvfb, where Mesa gives exactly R5 G6 B5 with no alpha and no stencil:
+// a synthetic box over a receiver against a CPU ray cast of the true shadow
+// and of the shading formula, an empty mesh with only the light marker, and
+// the bundled scene's first frame after the real start-up.
+//
+// renderFrame swaps, so pixels are read after the swap, from the back buffer:
+// Mesa's software path copies it to the window and keeps it, while its front
+// buffer reads back as zeros. OpenGL leaves the back buffer undefined after a
+// swap, so one test checks against the X server that what is read is what the
+// window shows; reading the window through X for every frame would instead
+// race the swap, which travels on SDL's own connection. Pixels are read as
+// GL_UNSIGNED_SHORT_5_6_5: each channel arrives as the integer the window
+// holds, with no conversion in between.
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/app.h"
+#include "app/navigation.h"
+#include "assets/tiff_image.h"
+#include "gl/gl_context.h"
+#include "render/point_light.h"
+#include "render/render_frame.h"
+#include "shadow/edge_list.h"
+#include "shadow/normals.h"
+#include "shadow/shadow_volume.h"
+#include "support/test_mesh.h"
+#include "support/tiff_writer.h"
+#include "support/window_image.h"
+#include "support/x11_client.h"
+#include "support/xvfb.h"
+
+static auto* const xvfb = useOwnXvfb();
+
+// The library's start-up and window procedure call these; each program defines them.
+void firstStartUpStep(WindowHandle) {}
+void onClose(WindowHandle) {}
+
+namespace {
+
+constexpr int windowWidth = 800;
+constexpr int windowHeight = 600;
+constexpr double pi = 3.14159265358979323846;
+// The start-up projection: 45 degrees vertically, the client area's aspect.
+const double tanHalfFovy = std::tan(22.5 * pi / 180.0);
+constexpr double aspect = double{windowWidth} / windowHeight;
+
+// Channel steps of the 5-6-5 window.
+constexpr int redMax = 31;
+constexpr int greenMax = 63;
+constexpr int blueMax = 31;
+
+struct Rgb565 {
+  int r;
+  int g;
+  int b;
+};
+
+struct Frame {
+  std::vector<uint16_t> bits;  // rows bottom to top, as glReadPixels gives them
+  Rgb565 at(int x, int yUp) const {
+    uint16_t v = bits[static_cast<size_t>(yUp) * windowWidth + static_cast<size_t>(x)];
+    return {v >> 11, (v >> 5) & 0x3f, v & 0x1f};
+  }
+  // Window coordinates with the origin top-left, as a screenshot has them.
+  Rgb565 atTopLeft(int x, int yDown) const { return at(x, windowHeight - 1 - yDown); }
+};
+
+Frame drawFrame(WindowHandle window) {
+  renderFrame(window);
+  Frame frame;
+  frame.bits.assign(static_cast<size_t>(windowWidth) * windowHeight, 0);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 2);
+  glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_SHORT_5_6_5,
+               frame.bits.data());
+  return frame;
+}
+
+// What the real start-up made, kept so that any test can put it back.
+struct Bundled {
+  WindowHandle window = nullptr;
+  Scene* scene = nullptr;
+  ShadowVolume* volume = nullptr;
+  TiffImage* texture = nullptr;
+  bool started = false;
+};
+
+intptr_t quietProcedure(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
+
+// One window for the whole program, started the way the program starts:
+// from the data folder, through the real startUp.
+const Bundled& bundled() {
+  static const Bundled once = [] {
+    Bundled made;
+    registerClass(WindowClass{0, quietProcedure, currentInstance(), "Frame Test"});
+    made.window = createWindow("Frame Test", "Shadow Volume", windowWidth, windowHeight,
+                               currentInstance());
+    if (made.window == nullptr) return made;
+    showWindow(made.window, SW_SHOWNORMAL);
+    updateWindow(made.window);
+    // startUp's failure paths open a message box that waits for a button.
+    if (chdir(DATA_DIR) != 0 || access("shadow2.3DS", R_OK) != 0) return made;
+    startUp(made.window);
+    made.scene = theScene;
+    made.volume = theShadowVolume;
+    made.texture = theTexture;
+    made.started = GLContext.renderingContext != nullptr && theScene != nullptr &&
+                   theShadowVolume != nullptr;
+    return made;
+  }();
+  return once;
+}
+
+void putBackBundled() {
+  theScene = bundled().scene;
+  theShadowVolume = bundled().volume;
+  theTexture = bundled().texture;
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// The eye at (0, 0, distance) looking down -Z with no turn, as the start view
+// has it at distance 200; no key held, so the frame's navigation step is idle.
+void placeEye(float distance) {
+  KeyState = KeyFlags{};
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  viewOrigin = Vec3{0.0f, 0.0f, 0.0f};
+  translateView(0.0f, 0.0f, -distance);
+}
+
+struct Vec3d {
+  double x;
+  double y;
+  double z;
+};
+
+Vec3d operator-(const Vec3d& a, const Vec3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3d operator+(const Vec3d& a, const Vec3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec3d operator*(double s, const Vec3d& a) { return {s * a.x, s * a.y, s * a.z}; }
+double dot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3d cross(const Vec3d& a, const Vec3d& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+Vec3d widen(const Vec3& v) { return {v.x, v.y, v.z}; }
+double component(const Vec3d& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+// The view as OpenGL holds it, in model coordinates: the eye and the eye's
+// axes, read off the modelview matrix (which holds turns and moves only).
+struct Camera {
+  Vec3d eye;
+  Vec3d right;
+  Vec3d up;
+  Vec3d back;
+};
+
+Camera currentCamera() {
+  GLdouble m[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, m);
+  Camera camera;
+  camera.right = {m[0], m[4], m[8]};
+  camera.up = {m[1], m[5], m[9]};
+  camera.back = {m[2], m[6], m[10]};
+  camera.eye = -1.0 * (m[12] * camera.right + m[13] * camera.up + m[14] * camera.back);
+  return camera;
+}
+
+// The eye's ray through a point of the window (x right, y up, in pixels).
+Vec3d rayDirection(const Camera& camera, double x, double yUp) {
+  double ndcX = 2.0 * x / windowWidth - 1.0;
+  double ndcY = 2.0 * yUp / windowHeight - 1.0;
+  return (ndcX * tanHalfFovy * aspect) * camera.right + (ndcY * tanHalfFovy) * camera.up -
+         camera.back;
+}
+
+// Where a point lands in the window (x right, y up, in pixels).
+void projectPoint(const Camera& camera, const Vec3d& p, double& x, double& yUp) {
+  Vec3d v = p - camera.eye;
+  double depth = -dot(v, camera.back);
+  x = (dot(v, camera.right) / depth / (tanHalfFovy * aspect) + 1.0) * 0.5 * windowWidth;
+  yUp = (dot(v, camera.up) / depth / tanHalfFovy + 1.0) * 0.5 * windowHeight;
+}
+
+// The vertex colour the frame's light gives, written out on its own:
+// 0.7 (k - 0.1) 1.1 (1 - d^2 / 210^2) where k > 0.1 and d < 210, else 0,
+// with k taken against the vector from the light to the vertex.
+double expectedVertexShade(const Vec3& normal, const Vec3& position, const Vec3d& light) {
+  Vec3d n = widen(normal);
+  Vec3d v = widen(position) - light;
+  double d = std::sqrt(dot(v, v));
+  double k = dot(n, v) / (std::sqrt(dot(n, n)) * d);
+  if (!(k > 0.1) || !(d < 210.0)) return 0.0;
+  return 0.7 * (k - 0.1) * 1.1 * (1.0 - d * d / (210.0 * 210.0));
+}
+
+// Moller-Trumbore; weights of the three corners where the ray meets the
+// triangle's front (counter-clockwise) side, or either side.
+bool hitTriangle(const Vec3d& origin, const Vec3d& direction, const Vec3d& a, const Vec3d& b,
+                 const Vec3d& c, double& t, double weights[3], bool frontOnly = true) {
+  Vec3d ab = b - a;
+  Vec3d ac = c - a;
+  Vec3d p = cross(direction, ac);
+  double det = dot(ab, p);
+  if (frontOnly ? det < 1e-12 : std::fabs(det) < 1e-12) return false;
+  double inverse = 1.0 / det;
+  Vec3d s = origin - a;
+  double u = dot(s, p) * inverse;
+  if (u < 0.0 || u > 1.0) return false;
+  Vec3d q = cross(s, ab);
+  double v = dot(direction, q) * inverse;
+  if (v < 0.0 || u + v > 1.0) return false;
+  t = dot(ac, q) * inverse;
+  weights[0] = 1.0 - u - v;
+  weights[1] = u;
+  weights[2] = v;
+  return t > 0.0;
+}
+
+// ---------------------------------------------------------------------------
+// The synthetic scene: a closed box floating over a finely tessellated
+// receiver, the light above the box and beyond it, the eye on the near side,
+// higher still, looking down at 45 degrees. The box's shadow falls towards
+// the eye, and between the shadow and the box the eye sees lit receiver
+// through the volume (in by a front quad, out by a back one), so both shadow
+// passes decide pixels. The eye, above the light, is outside the volume,
+// which lies below the box's top.
+//
+// The colour-buffer shadow test is exact for an eye outside the volume as long
+// as no eye ray leaves the volume and enters it again before reaching the
+// surface. For one convex caster the volume (all points beyond the caster as
+// seen from the light) is itself convex, so an eye ray crosses its boundary at
+// most twice: in through a side quad that faces the eye, or in through the
+// caster's lit side, which hides whatever lies behind it, and out through a
+// side quad that faces away. So the box may float: the gap under it is inside
+// its volume, and a ray to the receiver that passes under the box enters by a
+// front quad and, if it reaches lit receiver, leaves by a back quad. (A
+// non-convex caster with a gap, such as an L-block held above the receiver,
+// is where a ray can leave one arm's volume and enter the other's; the bundled
+// scene avoids that by standing its block on the wall.) The receiver is flat,
+// so none of its inner edges is on a silhouette and its border edges have one
+// face only; its vertices lie nowhere near the box's, so the edge list never
+// pairs faces of the two.
+
+constexpr float receiverLeft = -80.0f;
+constexpr float receiverNear = -60.0f;
+constexpr float receiverCell = 2.5f;
+constexpr int receiverColumns = 64;
+constexpr int receiverRows = 56;
+const Vec3 boxLow{-12.0f, 0.0f, 18.0f};
+const Vec3 boxHigh{12.0f, 16.0f, 28.0f};
+const Vec3 synthLight{0.0f, 30.0f, 90.0f};
+constexpr int32_t receiverFaceCount = 2 * receiverColumns * receiverRows;
+
+// The eye at (0, -100, 100), turned about its own X axis to look at the
+// receiver's origin.
+void placeSyntheticEye() {
+  KeyState = KeyFlags{};
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  viewOrigin = Vec3{0.0f, 0.0f, 0.0f};
+  translateView(0.0f, 100.0f, -100.0f);
+  turnViewX(-45.0f);
+}
+
+void addReceiver(std::vector<Vec3>& vertices, std::vector<Face>& faces) {
+  auto index = [](int i, int j) { return j * (receiverColumns + 1) + i; };
+  for (int j = 0; j <= receiverRows; ++j)
+    for (int i = 0; i <= receiverColumns; ++i)
+      vertices.push_back({receiverLeft + receiverCell * static_cast<float>(i),
+                          receiverNear + receiverCell * static_cast<float>(j), 0.0f});
+  for (int j = 0; j < receiverRows; ++j)
+    for (int i = 0; i < receiverColumns; ++i) {
+      // Counter-clockwise seen from +Z, where the eye is.
+      faces.push_back({{index(i, j), index(i + 1, j), index(i + 1, j + 1)}});
+      faces.push_back({{index(i, j), index(i + 1, j + 1), index(i, j + 1)}});
+    }
+}
+
+// Eight shared corners, so every edge has its two faces; each face is counter-
+// clockwise seen from outside, as two triangles.
+void addBox(std::vector<Vec3>& vertices, std::vector<Face>& faces, const Vec3& low,
+            const Vec3& high) {
+  const int32_t first = static_cast<int32_t>(vertices.size());
+  for (int corner = 0; corner < 8; ++corner)
+    vertices.push_back({(corner & 1) ? high.x : low.x, (corner & 2) ? high.y : low.y,
+                        (corner & 4) ? high.z : low.z});
+  for (int axis = 0; axis < 3; ++axis)
+    for (int side = 0; side < 2; ++side) {
+      // Stepping along b then c turns counter-clockwise seen from +axis
+      // (e_b x e_c = e_axis); the -axis face runs the other way.
+      const int b = (axis + 1) % 3;
+      const int c = (axis + 2) % 3;
+      const int first2d = side == 1 ? b : c;
+      const int second2d = side == 1 ? c : b;
+      int quad[4];
+      for (int n = 0; n < 4; ++n) {
+        int bits = side << axis;
+        if (n == 1 || n == 2) bits |= 1 << first2d;
+        if (n == 2 || n == 3) bits |= 1 << second2d;
+        quad[n] = first + bits;
+      }
+      faces.push_back({{quad[0], quad[1], quad[2]}});
+      faces.push_back({{quad[0], quad[2], quad[3]}});
+    }
+}
+
+std::vector<uint8_t> whiteTiff() {
+  TiffLayout layout;
+  layout.width = 2;
+  layout.height = 2;
+  return writeTiff(layout, std::vector<uint8_t>(2 * 2 * 3, 255));
+}
+
+// A mesh set up as start-up sets up the bundled one (normals, edge list, the
+// shadow volume over it, mapping coordinates and a white texture), installed
+// as the process's scene for as long as it lives.
+class InstalledMesh {
+ public:
+  InstalledMesh(const std::vector<Vec3>& vertices, const std::vector<Face>& faces)
+      : test_(vertices, faces) {
+    Mesh& mesh = test_.mesh;
+    mesh.texCoords = new TexCoord[vertices.size()];
+    for (size_t i = 0; i < vertices.size(); ++i)
+      mesh.texCoords[i] = {vertices[i].x / 64.0f, vertices[i].y / 64.0f};
+    computeFaceNormals(mesh);
+    computeVertexNormals(mesh);
+    buildEdgeList(mesh);
+    volume_.setVertexArray(mesh.vertices, mesh.vertexCount, 12, 0);
+    volume_.setEdgeArray(mesh.edges, mesh.edgeCount, 16, 0);
+    volume_.setExtrusionLength(3000.0f);
+    table_[0] = &mesh;
+    scene_.meshCount = 1;
+    scene_.meshes = table_;
+    image_.readFromMemory(whiteTiff());
+
+    // A texture object of its own, so the bundled texture stays uploaded.
+    glGenTextures(1, &textureName_);
+    glBindTexture(GL_TEXTURE_2D, textureName_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, image_.width, image_.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 image_.pixels);
+
+    theScene = &scene_;
+    theShadowVolume = &volume_;
+    theTexture = &image_;
+  }
+  ~InstalledMesh() {
+    putBackBundled();
+    glDeleteTextures(1, &textureName_);
+  }
+  InstalledMesh(const InstalledMesh&) = delete;
+  InstalledMesh& operator=(const InstalledMesh&) = delete;
+
+  const Mesh& mesh() const { return test_.mesh; }
+  bool textureReady() const { return image_.pixels != nullptr; }
+  void dropShadowVolume() { theShadowVolume = nullptr; }
+
+ private:
+  TestMesh test_;
+  ShadowVolume volume_;
+  Mesh* table_[1] = {};
+  Scene scene_{};
+  TiffImage image_;
+  GLuint textureName_ = 0;
+};
+
+// What the ray cast finds behind one pixel.
+constexpr int markerSurface = 7;
+
+struct Sight {
+  int surface = -1;  // 0 the receiver, 1 to 6 the box's faces, 7 the marker, -1 nothing
+  bool shadowed = false;
+  double shade = 0.0;  // the per-vertex shade interpolated at the point seen
+};
+
+// The segment from p to the light passes through the box's inside.
+bool boxBlocksLight(const Vec3d& p, const Vec3d& light) {
+  double enter = -std::numeric_limits<double>::infinity();
+  double leave = std::numeric_limits<double>::infinity();
+  const Vec3d low = widen(boxLow);
+  const Vec3d high = widen(boxHigh);
+  Vec3d d = light - p;
+  for (int axis = 0; axis < 3; ++axis) {
+    double from = component(p, axis);
+    double step = component(d, axis);
+    double lo = component(low, axis);
+    double hi = component(high, axis);
+    if (std::fabs(step) < 1e-12) {
+      if (from < lo || from > hi) return false;
+      continue;
+    }
+    double t0 = (lo - from) / step;
+    double t1 = (hi - from) / step;
+    enter = std::max(enter, std::min(t0, t1));
+    leave = std::min(leave, std::max(t0, t1));
+  }
+  // A point on the box's lit side leaves at once; one on its dark side runs
+  // through the box.
+  return leave > std::max(enter, 1e-6) && enter < 1.0;
+}
+
+class SyntheticSight {
+ public:
+  SyntheticSight(const Mesh& mesh, const Camera& camera) : mesh_(mesh), camera_(camera) {}
+
+  Sight at(double x, double yUp) const {
+    const Vec3d eye = camera_.eye;
+    const Vec3d direction = rayDirection(camera_, x, yUp);
+    const Vec3d light = widen(synthLight);
+    Sight sight;
+    double nearest = std::numeric_limits<double>::infinity();
+    auto consider = [&](int32_t face, int surface) {
+      const Face& f = mesh_.faces[face];
+      double t;
+      double weights[3];
+      if (!hitTriangle(eye, direction, widen(mesh_.vertices[f.corner[0]]),
+                              widen(mesh_.vertices[f.corner[1]]),
+                              widen(mesh_.vertices[f.corner[2]]), t, weights) ||
+          t >= nearest)
+        return;
+      nearest = t;
+      sight.surface = surface;
+      sight.shade = 0.0;
+      for (int n = 0; n < 3; ++n)
+        sight.shade += weights[n] * expectedVertexShade(mesh_.vertexNormals[f.corner[n]],
+                                                        mesh_.vertices[f.corner[n]], light);
+    };
+    for (int32_t face = receiverFaceCount; face < mesh_.faceCount; ++face)
+      consider(face, 1 + (face - receiverFaceCount) / 2);
+    // The receiver, in z = 0: only the triangles of the cells around the ray.
+    Vec3d onReceiver = eye + (-eye.z / direction.z) * direction;
+    int i = static_cast<int>(std::floor((onReceiver.x - receiverLeft) / receiverCell));
+    int j = static_cast<int>(std::floor((onReceiver.y - receiverNear) / receiverCell));
+    for (int dj = -1; dj <= 1 && direction.z < 0.0; ++dj)
+      for (int di = -1; di <= 1; ++di) {
+        int ci = i + di;
+        int cj = j + dj;
+        if (ci < 0 || cj < 0 || ci >= receiverColumns || cj >= receiverRows) continue;
+        int32_t cell = cj * receiverColumns + ci;
+        consider(2 * cell, 0);
+        consider(2 * cell + 1, 0);
+      }
+    // The light marker lies nearer the eye than the whole mesh and is drawn
+    // over it, from either side.
+    const Vec3d l = light;
+    const Vec3d marker[4] = {l + Vec3d{-5, -5, -5}, l + Vec3d{5, -5, -5}, l + Vec3d{0, 5, -5},
+                             l + Vec3d{0, 0, 5}};
+    const int markerTriangles[4][3] = {{0, 1, 2}, {3, 1, 2}, {0, 3, 2}, {0, 1, 3}};
+    for (const auto& corners : markerTriangles) {
+      double along;
+      double weights[3];
+      if (hitTriangle(eye, direction, marker[corners[0]], marker[corners[1]],
+                      marker[corners[2]], along, weights, false)) {
+        sight.surface = markerSurface;
+        return sight;
+      }
+    }
+    if (sight.surface >= 0) sight.shadowed = boxBlocksLight(eye + nearest * direction, light);
+    return sight;
+  }
+
+ private:
+  const Mesh& mesh_;
+  Camera camera_;
+};
+
+struct PixelTruth {
+  Sight sight;
+  double spread = 0.0;  // how far the shade moves within half a pixel
+  bool nearBoundary = false;
+};
+
+// The ray cast for every pixel, with the pixels within two of a change of
+// surface or of shadow marked.
+std::vector<PixelTruth> castEveryPixel(const Mesh& mesh, const Camera& camera) {
+  SyntheticSight sights(mesh, camera);
+  std::vector<PixelTruth> truth(static_cast<size_t>(windowWidth) * windowHeight);
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      PixelTruth& pixel = truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)];
+      pixel.sight = sights.at(x + 0.5, y + 0.5);
+      for (const auto& offset : {std::pair<double, double>{0.0, 0.5}, {1.0, 0.5}, {0.5, 0.0},
+                                 {0.5, 1.0}}) {
+        Sight near = sights.at(x + offset.first, y + offset.second);
+        if (near.surface == pixel.sight.surface)
+          pixel.spread = std::max(pixel.spread, std::fabs(near.shade - pixel.sight.shade));
+      }
+    }
+  auto kind = [&](int x, int y) {
+    const Sight& s = truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)].sight;
+    return 2 * s.surface + (s.shadowed ? 1 : 0);
+  };
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      bool near = false;
+      for (int dy = -2; dy <= 2 && !near; ++dy)
+        for (int dx = -2; dx <= 2 && !near; ++dx) {
+          int nx = x + dx;
+          int ny = y + dy;
+          if (nx < 0 || ny < 0 || nx >= windowWidth || ny >= windowHeight) continue;
+          near = kind(nx, ny) != kind(x, y);
+        }
+      truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)].nearBoundary = near;
+    }
+  return truth;
+}
+
+InstalledMesh* makeSyntheticScene() {
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  addReceiver(vertices, faces);
+  addBox(vertices, faces, boxLow, boxHigh);
+  return new InstalledMesh(vertices, faces);
+}
+
+class FramePixels : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(bundled().started) << "no window, context or bundled scene from " << DATA_DIR;
+    putBackBundled();
+    lightPosition = Vec3{20.0f, 20.0f, 70.0f};
+    placeEye(200.0f);
+  }
+  void TearDown() override { putBackBundled(); }
+};
+
+TEST_F(FramePixels, ReadBackAfterTheSwapIsWhatTheWindowShows) {
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  Window shown = waitForWindow(client, "Frame Test", 10000);
+  ASSERT_NE(shown, 0u);
+  Frame frame = drawFrame(bundled().window);
+  long differing = -1;
+  for (int attempt = 0; attempt < 100 && differing != 0; ++attempt) {
+    Message message;
+    while (peekMessage(message)) {
+    }  // pumping SDL's events flushes its connection, which carried the swap
+    std::vector<uint32_t> screen = readWindowPixels(client, shown, windowWidth, windowHeight);
+    ASSERT_EQ(screen.size(), frame.bits.size());
+    differing = 0;
+    for (int y = 0; y < windowHeight; ++y)
+      for (int x = 0; x < windowWidth; ++x)
+        if (screen[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)] !=
+            frame.bits[static_cast<size_t>(windowHeight - 1 - y) * windowWidth +
+                       static_cast<size_t>(x)])
+          ++differing;
+    if (differing != 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(differing, 0);
+  closeX11Client(client);
+}
+
+TEST_F(FramePixels, SyntheticBoxDarkensWhereTheRayCastFindsShadow) {
+  std::unique_ptr<InstalledMesh> scene(makeSyntheticScene());
+  ASSERT_TRUE(scene->textureReady());
+  ASSERT_EQ(scene->mesh().faceCount, receiverFaceCount + 12);
+  lightPosition = synthLight;
+  placeSyntheticEye();
+  const Camera camera = currentCamera();
+  ASSERT_NEAR(camera.back.y, -std::sqrt(0.5), 1e-6) << "the eye should look at the receiver";
+  ASSERT_NEAR(camera.back.z, std::sqrt(0.5), 1e-6) << "the eye should look at the receiver";
+  Frame shadowed = drawFrame(bundled().window);
+  scene->dropShadowVolume();
+  Frame unshadowed = drawFrame(bundled().window);
+  std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera);
+
+  long counted = 0, agreeing = 0, trulyShadowed = 0, leftOut = 0;
+  long litThroughVolume = 0, keptLitThroughVolume = 0;
+  double leastShade = 1.0;
+  const Vec3d light = widen(synthLight);
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      const PixelTruth& pixel =
+          truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)];
+      if (pixel.sight.surface != 0) continue;
+      if (pixel.nearBoundary) {
+        ++leftOut;
+        continue;
+      }
+      // Both frames send the same commands but the shadow quads, so a pixel
+      // outside the shadow comes out bit for bit the same; a shadow takes
+      // 0.48 x shade off, at least three green steps here (checked below).
+      bool darkened = unshadowed.at(x, y).g - shadowed.at(x, y).g >= 2;
+      ++counted;
+      leastShade = std::min(leastShade, pixel.sight.shade);
+      if (pixel.sight.shadowed) ++trulyShadowed;
+      if (darkened == pixel.sight.shadowed) ++agreeing;
+      if (!pixel.sight.shadowed) {
+        // Lit receiver whose eye ray runs through the volume on its way: only
+        // the back quads' pass keeps it lit. The volume lies below the box's top.
+        Vec3d direction = rayDirection(camera, x + 0.5, y + 0.5);
+        double reach = -camera.eye.z / direction.z;
+        double from = (camera.eye.z - boxHigh.z) / -direction.z;
+        bool through = false;
+        for (int n = 1; n < 32 && !through; ++n)
+          through = boxBlocksLight(camera.eye + (from + (reach - from) * n / 32.0) * direction,
+                                   light);
+        if (through) {
+          ++litThroughVolume;
+          if (!darkened) ++keptLitThroughVolume;
+        }
+      }
+    }
+  double agreement = 100.0 * static_cast<double>(agreeing) / static_cast<double>(counted);
+  std::printf("receiver pixels compared %ld (in shadow %ld, lit seen through the volume %ld, "
+              "left out at boundaries %ld): %.3f%% agree\n",
+              counted, trulyShadowed, litThroughVolume, leftOut, agreement);
+  RecordProperty("shadow_agreement_percent", std::to_string(agreement));
+  EXPECT_GT(counted, 300000);
+  EXPECT_GT(trulyShadowed, 5000) << "the shadow should be in view";
+  EXPECT_GT(litThroughVolume, 2000) << "lit receiver should be seen through the volume";
+  EXPECT_GE(static_cast<double>(keptLitThroughVolume), 0.99 * static_cast<double>(litThroughVolume))
+      << "lit receiver seen through the volume should stay lit";
+  EXPECT_GE(leastShade * 0.48 * greenMax, 3.0) << "a shadow should show on all of the receiver";
+  EXPECT_GE(agreement, 99.0);
+}
+
+// Every pass that reaches a mesh pixel stores its result in the 5-6-5 window
+// and the next pass blends with what was stored: the lit pass and the ambient
+// quad, and in shadow the volume's grey before them (the texture pass
+// multiplies by a white texel, which stores the value unchanged). OpenGL lets
+// each store round either way (Mesa narrows through 8 bits and truncates), so
+// a pixel may drift by up to one step per store; beyond that, the formula.
+TEST_F(FramePixels, SyntheticMeshPixelsFollowTheShadingFormula) {
+  std::unique_ptr<InstalledMesh> scene(makeSyntheticScene());
+  lightPosition = synthLight;
+  placeSyntheticEye();
+  const Camera camera = currentCamera();
+  Frame frame = drawFrame(bundled().window);
+  std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera);
+
+  const double steps[3] = {1.0 / redMax, 1.0 / greenMax, 1.0 / blueMax};
+  long counted = 0, matching = 0, withinOneStep = 0, boxPixels = 0;
+  double worstSteps[3] = {0.0, 0.0, 0.0};
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      const PixelTruth& pixel =
+          truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)];
+      if (pixel.sight.surface < 0 || pixel.sight.surface == markerSurface || pixel.nearBoundary)
+        continue;
+      double m = pixel.sight.shadowed ? 0.52 : 1.0;
+      double expected = (m * pixel.sight.shade + 0.12) * 1.0;  // white texel
+      double interpolation = m * pixel.spread;
+      int stores = pixel.sight.shadowed ? 3 : 2;
+      Rgb565 got = frame.at(x, y);
+      const double values[3] = {double(got.r) / redMax, double(got.g) / greenMax,
+                                double(got.b) / blueMax};
+      bool ok = true;
+      bool tight = true;
+      for (int c = 0; c < 3; ++c) {
+        double off = std::fabs(values[c] - expected) - interpolation;
+        if (off > stores * steps[c]) ok = false;
+        if (off > steps[c]) tight = false;
+        worstSteps[c] = std::max(worstSteps[c], off / steps[c]);
+      }
+      ++counted;
+      if (pixel.sight.surface > 0) ++boxPixels;
+      if (ok) ++matching;
+      if (tight) ++withinOneStep;
+      if (!ok && counted - matching <= 5)
+        ADD_FAILURE() << "pixel (" << x << ", " << y << ") on surface " << pixel.sight.surface
+                      << (pixel.sight.shadowed ? " in shadow" : " lit") << ", shade "
+                      << pixel.sight.shade << ": got " << got.r << " " << got.g << " " << got.b
+                      << ", expected " << expected;
+    }
+  double share = 100.0 * static_cast<double>(withinOneStep) / static_cast<double>(counted);
+  std::printf("mesh pixels compared %ld (box %ld): %.3f%% within one step plus interpolation, "
+              "all within one step per store: %s; worst r %.2f g %.2f b %.2f steps\n",
+              counted, boxPixels, share, matching == counted ? "yes" : "no", worstSteps[0],
+              worstSteps[1], worstSteps[2]);
+  RecordProperty("shading_within_one_step_percent", std::to_string(share));
+  EXPECT_GT(boxPixels, 10000);
+  EXPECT_EQ(matching, counted);
+}
+
+TEST_F(FramePixels, EmptyMeshLeavesAWhiteWindowWithTheMarker) {
+  InstalledMesh empty({}, {});
+  lightPosition = Vec3{0.0f, 0.0f, 0.0f};
+  const float eyeDistance = 60.0f;
+  placeEye(eyeDistance);
+  const Camera camera = currentCamera();
+  Frame frame = drawFrame(bundled().window);
+
+  // The marker's base A, B, C lies behind its apex D, which projects inside
+  // it, so the triangle A B C is its outline; A is red, B green, C blue in
+  // every one of its triangles that reaches them.
+  const Vec3d corners[3] = {{-5, -5, -5}, {5, -5, -5}, {0, 5, -5}};
+  double px[3], py[3];
+  for (int n = 0; n < 3; ++n) projectPoint(camera, corners[n], px[n], py[n]);
+  double cx = (px[0] + px[1] + px[2]) / 3.0;
+  double cy = (py[0] + py[1] + py[2]) / 3.0;
+  const char* names[3] = {"red", "green", "blue"};
+  for (int n = 0; n < 3; ++n) {
+    int x = static_cast<int>(px[n] + 0.1 * (cx - px[n]));
+    int y = static_cast<int>(py[n] + 0.1 * (cy - py[n]));
+    Rgb565 got = frame.at(x, y);
+    const double values[3] = {double(got.r) / redMax, double(got.g) / greenMax,
+                              double(got.b) / blueMax};
+    for (int c = 0; c < 3; ++c) {
+      if (c == n)
+        EXPECT_GE(values[c], 0.75) << names[n] << " corner at (" << x << ", " << y << ")";
+      else
+        EXPECT_LE(values[c], 0.25) << names[n] << " corner at (" << x << ", " << y << ")";
+    }
+  }
+
+  // Signed distance in pixels from the outline, positive inside.
+  auto inside = [&](double x, double y) {
+    double least = std::numeric_limits<double>::infinity();
+    for (int n = 0; n < 3; ++n) {
+      double ex = px[(n + 1) % 3] - px[n];
+      double ey = py[(n + 1) % 3] - py[n];
+      double distance = (ex * (y - py[n]) - ey * (x - px[n])) / std::hypot(ex, ey);
+      least = std::min(least, distance);
+    }
+    return least;
+  };
+  long whiteOutside = 0, outside = 0, colouredInside = 0, insideCount = 0;
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      double distance = inside(x + 0.5, y + 0.5);
+      Rgb565 got = frame.at(x, y);
+      bool white = got.r == redMax && got.g == greenMax && got.b == blueMax;
+      if (distance < -2.0) {
+        ++outside;
+        if (white) ++whiteOutside;
+      } else if (distance > 2.0) {
+        ++insideCount;
+        if (!white) ++colouredInside;
+      }
+    }
+  EXPECT_EQ(whiteOutside, outside);
+  EXPECT_EQ(colouredInside, insideCount);
+  EXPECT_GT(insideCount, 3000);
+}
+
+TEST_F(FramePixels, BundledFirstFrameShadowsTheWallAndTheLBlockItself) {
+  Frame frame = drawFrame(bundled().window);
+  theShadowVolume = nullptr;
+  Frame unshadowed = drawFrame(bundled().window);
+
+  struct Point {
+    const char* what;
+    int x;
+    int y;  // from the top
+  };
+  const Point lit[] = {{"wall", 400, 300},
+                       {"slab top", 190, 410},
+                       {"sphere front", 265, 150},
+                       {"box top", 600, 420}};
+  const Point inShadow[] = {{"sphere's shadow on the wall", 100, 150},
+                            {"cylinder's shadow on the wall", 690, 80},
+                            {"box's shadow on the wall", 680, 520},
+                            {"arm's shadow on the slab", 225, 470}};
+  for (const Point& p : lit) {
+    Rgb565 got = frame.atTopLeft(p.x, p.y);
+    Rgb565 without = unshadowed.atTopLeft(p.x, p.y);
+    EXPECT_EQ(got.g, without.g) << p.what << " should be lit";
+    EXPECT_GT(got.g, 0.2 * greenMax) << p.what << " should be lit";
+  }
+  for (const Point& p : inShadow) {
+    Rgb565 got = frame.atTopLeft(p.x, p.y);
+    Rgb565 without = unshadowed.atTopLeft(p.x, p.y);
+    EXPECT_LE(got.g, without.g - 4) << p.what << ": " << got.g << " against " << without.g
+                                   << " without the shadow volume";
+  }
+}
+
+}  // namespace
