@@ -70,6 +70,10 @@ void seekTo(ByteReader& reader, size_t offset) {
 
 bool loadFile(const char* path, std::vector<uint8_t>& bytes) {
   bytes.clear();
+  // Only regular files: a pipe would block the opening and a device such as
+  // /dev/zero would never end.
+  struct stat before;
+  if (stat(path, &before) != 0 || !S_ISREG(before.st_mode)) return false;
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
   // A regular file's size is only a first guess at the room needed, one byte more

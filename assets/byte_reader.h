@@ -34,5 +34,5 @@ void skipBytes(ByteReader& reader, size_t count);
 // end with overrun set.
 void seekTo(ByteReader& reader, size_t offset);
 
-// Loads a whole file; false when it cannot be opened or read.
+// Loads a whole regular file; false when it is not one or cannot be opened or read.
 bool loadFile(const char* path, std::vector<uint8_t>& bytes);

@@ -4,6 +4,7 @@
 // scene_reader_oracle_test.cpp.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -399,6 +400,11 @@ TEST(SceneReaderMappingCoordinates, AreSkippedByLengthUnlessAskedForWithOne) {
 TEST(SceneReaderFailure, GivesNullForMissingOrForeignFiles) {
   EXPECT_EQ(readScene("/nonexistent/shadow2.3DS", 1), nullptr);
   EXPECT_EQ(readScene(::testing::TempDir().c_str(), 1), nullptr);  // a directory
+  EXPECT_EQ(readScene("/dev/zero", 1), nullptr);  // would never end
+  std::string pipe = ::testing::TempDir() + "scene_reader_pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(readScene(pipe.c_str(), 1), nullptr);  // would block with no writer
+  std::remove(pipe.c_str());
   ChunkWriter foreign;
   beginChunk(foreign, 0x3D3D);
   putSquare(foreign);

@@ -1,0 +1,82 @@
+// libFuzzer target for the TIFF texture reader. Each input is written to a file
+// of this process's own and read by TiffImage::read through the file system, as
+// the program reads its texture. The reader's promises about its outcome are
+// then checked, among them that the pixel buffer is exactly as large as the
+// texture upload will read; a broken promise aborts like a crash. The refusal
+// message for files without the "II" mark goes to standard output, which the
+// fuzz script closes.
+#include <sanitizer/allocator_interface.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "assets/tiff_image.h"
+
+namespace {
+
+std::string theInputPath;
+
+void removeInputFile() { std::remove(theInputPath.c_str()); }
+
+// The folder for the per-process input file: $TMPDIR when set, else /dev/shm so
+// that nothing reaches a disk, else /tmp.
+std::string scratchFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  if (folder != nullptr && folder[0] != 0) return folder;
+  if (access("/dev/shm", W_OK) == 0) return "/dev/shm";
+  return "/tmp";
+}
+
+void require(bool promise, const char* what) {
+  if (promise) return;
+  std::fprintf(stderr, "tiff_image_fuzz: broken promise: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  theInputPath = scratchFolder() + "/tiff_image_fuzz." + std::to_string(getpid()) + ".tif";
+  std::atexit(removeInputFile);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::FILE* file = std::fopen(theInputPath.c_str(), "wb");
+  if (file == nullptr) {
+    std::perror(theInputPath.c_str());
+    std::abort();
+  }
+  bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
+  if (std::fclose(file) != 0 || !written) {
+    std::perror(theInputPath.c_str());
+    std::abort();
+  }
+
+  TiffImage image;
+  bool ok = image.read(theInputPath.c_str());
+  if (size < 2 || data[0] != 'I' || data[1] != 'I') require(!ok, "a file without \"II\" fails");
+  if (!ok || image.pixels == nullptr) {
+    require(image.pixels == nullptr && image.pixelBytes == 0, "no image means no pixels");
+    return 0;
+  }
+  int64_t expected = static_cast<int64_t>(image.width) * image.height * image.samplesPerPixel;
+  require(image.width > 0 && image.height > 0, "an image has a size");
+  require(image.samplesPerPixel == 3 || image.samplesPerPixel == 4, "3 or 4 samples per pixel");
+  require(image.pixelBytes == expected, "pixelBytes is width x height x samples");
+  // LZW at its most productive yields 4096 bytes per 9-bit code; an image that
+  // no file of this size could fill must have been refused.
+  require(static_cast<uint64_t>(image.pixelBytes) <= (static_cast<uint64_t>(size) * 8 / 9 + 1) * 4096,
+          "the image is no larger than the file could fill");
+  if (image.compression == 1) {
+    require(static_cast<uint64_t>(image.pixelBytes) <= size, "an uncompressed image fits in its file");
+  }
+  // What the texture upload reads must be exactly what was allocated.
+  require(__sanitizer_get_allocated_size(image.pixels) == static_cast<size_t>(image.pixelBytes),
+          "pixels hold pixelBytes bytes");
+  return 0;
+}
