@@ -16,27 +16,11 @@
 #include <string>
 
 #include "assets/scene_reader.h"
+#include "fuzz/input_file.h"
 
 namespace {
 
-std::string theInputPath;
-
-void removeInputFile() { std::remove(theInputPath.c_str()); }
-
-// The folder for the per-process input file: $TMPDIR when set, else /dev/shm so
-// that nothing reaches a disk, else /tmp.
-std::string scratchFolder() {
-  const char* folder = std::getenv("TMPDIR");
-  if (folder != nullptr && folder[0] != 0) return folder;
-  if (access("/dev/shm", W_OK) == 0) return "/dev/shm";
-  return "/tmp";
-}
-
-void require(bool promise, const char* what) {
-  if (promise) return;
-  std::fprintf(stderr, "scene_reader_fuzz: broken promise: %s\n", what);
-  std::abort();
-}
+void require(bool promise, const char* what) { fuzz::require("scene_reader_fuzz", promise, what); }
 
 bool terminated(const char* name) { return std::memchr(name, 0, nameSize) != nullptr; }
 
@@ -96,24 +80,14 @@ float walkScene(const Scene& scene) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  theInputPath = scratchFolder() + "/scene_reader_fuzz." + std::to_string(getpid()) + ".3ds";
-  std::atexit(removeInputFile);
+  fuzz::chooseInputFile("scene_reader_fuzz", ".3ds");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(theInputPath.c_str(), "wb");
-  if (file == nullptr) {
-    std::perror(theInputPath.c_str());
-    std::abort();
-  }
-  bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-  if (std::fclose(file) != 0 || !written) {
-    std::perror(theInputPath.c_str());
-    std::abort();
-  }
+  fuzz::writeInputFile(data, size);
 
-  Scene* scene = readScene(theInputPath.c_str(), 1);
+  Scene* scene = readScene(fuzz::inputPath().c_str(), 1);
   bool needsMainChunk = size < 6 || data[0] != 0x4D || data[1] != 0x4D;
   require((scene == nullptr) == needsMainChunk, "null exactly when the main chunk is missing");
   if (scene != nullptr) {

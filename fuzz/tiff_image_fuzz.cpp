@@ -15,50 +15,24 @@
 #include <string>
 
 #include "assets/tiff_image.h"
+#include "fuzz/input_file.h"
 
 namespace {
 
-std::string theInputPath;
-
-void removeInputFile() { std::remove(theInputPath.c_str()); }
-
-// The folder for the per-process input file: $TMPDIR when set, else /dev/shm so
-// that nothing reaches a disk, else /tmp.
-std::string scratchFolder() {
-  const char* folder = std::getenv("TMPDIR");
-  if (folder != nullptr && folder[0] != 0) return folder;
-  if (access("/dev/shm", W_OK) == 0) return "/dev/shm";
-  return "/tmp";
-}
-
-void require(bool promise, const char* what) {
-  if (promise) return;
-  std::fprintf(stderr, "tiff_image_fuzz: broken promise: %s\n", what);
-  std::abort();
-}
+void require(bool promise, const char* what) { fuzz::require("tiff_image_fuzz", promise, what); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  theInputPath = scratchFolder() + "/tiff_image_fuzz." + std::to_string(getpid()) + ".tif";
-  std::atexit(removeInputFile);
+  fuzz::chooseInputFile("tiff_image_fuzz", ".tif");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(theInputPath.c_str(), "wb");
-  if (file == nullptr) {
-    std::perror(theInputPath.c_str());
-    std::abort();
-  }
-  bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-  if (std::fclose(file) != 0 || !written) {
-    std::perror(theInputPath.c_str());
-    std::abort();
-  }
+  fuzz::writeInputFile(data, size);
 
   TiffImage image;
-  bool ok = image.read(theInputPath.c_str());
+  bool ok = image.read(fuzz::inputPath().c_str());
   if (size < 2 || data[0] != 'I' || data[1] != 'I') require(!ok, "a file without \"II\" fails");
   if (!ok || image.pixels == nullptr) {
     require(image.pixels == nullptr && image.pixelBytes == 0, "no image means no pixels");
