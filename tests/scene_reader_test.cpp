@@ -33,18 +33,6 @@ ScenePointer readSceneBytes(const std::vector<uint8_t>& bytes, uint8_t readTexCo
   return scene;
 }
 
-// A main chunk holding an editor chunk around whatever body writes.
-template <typename Body>
-std::vector<uint8_t> editorFile(Body body) {
-  ChunkWriter writer;
-  beginChunk(writer, 0x4D4D);
-  beginChunk(writer, 0x3D3D);
-  body(writer);
-  endChunk(writer);
-  endChunk(writer);
-  return writer.bytes;
-}
-
 void putSquare(ChunkWriter& writer) {
   putVertexList(writer, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
   beginFaceList(writer, {0, 1, 2, 0, 2, 3});

@@ -17,6 +17,19 @@ struct ChunkWriter {
 void beginChunk(ChunkWriter& writer, uint16_t id);
 // Sets the length of the chunk begun last to the bytes written since its header.
 void endChunk(ChunkWriter& writer);
+
+// A main chunk holding an editor chunk around whatever body writes; the body's
+// last byte is the file's last byte.
+template <typename Body>
+std::vector<uint8_t> editorFile(Body body) {
+  ChunkWriter writer;
+  beginChunk(writer, 0x4D4D);
+  beginChunk(writer, 0x3D3D);
+  body(writer);
+  endChunk(writer);
+  endChunk(writer);
+  return writer.bytes;
+}
 // Writes a whole header with whatever length is given, for damaged files.
 void putHeader(ChunkWriter& writer, uint16_t id, uint32_t length);
 

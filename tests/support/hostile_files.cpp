@@ -36,19 +36,6 @@ void putBytes(ChunkWriter& writer, size_t count, uint8_t value) {
   writer.bytes.insert(writer.bytes.end(), count, value);
 }
 
-// A main chunk holding an editor chunk around whatever body writes; the body's
-// last byte is the file's last byte.
-template <typename Body>
-Bytes editorFile(Body body) {
-  ChunkWriter writer;
-  beginChunk(writer, 0x4D4D);
-  beginChunk(writer, 0x3D3D);
-  body(writer);
-  endChunk(writer);
-  endChunk(writer);
-  return writer.bytes;
-}
-
 // A main chunk without its length set, then whatever body writes: for files
 // whose last chunk must run to the end.
 template <typename Body>
