@@ -10,7 +10,7 @@
 // off-screen surfaces, locks of part of a surface, the normal (windowed)
 // level.
 //
-// The functions live in one object file of their own (sdl_display.cpp), so a
+// The functions live in one object file of their own (sdl/sdl_display.cpp on Linux), so a
 // test program can put its own definitions of all of them in their place.
 #pragma once
 

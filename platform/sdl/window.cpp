@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "platform/window_table.h"
+#include "platform/sdl/window_table.h"
 
 namespace {
 

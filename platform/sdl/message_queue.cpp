@@ -9,7 +9,7 @@
 // virtual-key code here (media keys and the like) are passed over.
 #include <deque>
 
-#include "platform/window_table.h"
+#include "platform/sdl/window_table.h"
 
 namespace {
 

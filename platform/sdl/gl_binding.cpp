@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/window_table.h"
+#include "platform/sdl/window_table.h"
 
 struct PlatformRenderingContext {
   SDL_GLContext context;

@@ -2,7 +2,7 @@
 // standard error, which is all there is when no display can be opened.
 #include <cstdio>
 
-#include "platform/window_table.h"
+#include "platform/sdl/window_table.h"
 
 void showMessageBox(const char* title, const char* text) {
   std::fprintf(stderr, "%s: %s\n", title, text);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/display.h"
-#include "platform/window_table.h"
+#include "platform/sdl/window_table.h"
 
 struct PlatformDisplay {
   PlatformWindow* window = nullptr;  // the held window, once the level is set
