@@ -54,8 +54,8 @@ class TiffImage {
   bool inTable(int32_t code) const;
   void undoPredictor();
 
-  // The file's bytes and a bounded reader over them, both kept only while
-  // read runs.
+  // A bounded reader over the open file, or over the bytes given to
+  // readFromMemory; both are kept only while reading runs.
   std::vector<uint8_t> fileBytes;
   ByteReader file{};
 
@@ -97,10 +97,13 @@ class TiffImage {
   int32_t tableEnd = 258;          // one past the highest entry that may hold a string
 
  private:
+  // What read and readFromMemory share: the reader is the whole file.
+  bool readFrom(ByteReader reader);
   void forgetImage();
   void releaseStrings();
   void releaseFile();
-  uint32_t stripEntry(uint32_t field, uint16_t type, uint32_t count, uint32_t index) const;
+  uint32_t stripEntry(ByteReader& array, uint32_t field, uint16_t type, uint32_t count,
+                      uint32_t index) const;
   uint32_t stripsInArray(uint32_t field, uint16_t type, uint32_t count) const;
 };
 
