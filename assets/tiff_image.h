@@ -14,8 +14,9 @@
 // file is refused with the message "\n\n\t\tNot a tif_file!!!" on standard output.
 //
 // Outcome of read:
-// - false, pixels null: the file cannot be read, is not "II" (the message), its
-//   header is cut short or its directory lies outside the file.
+// - false, pixels null: the file is not a regular file or cannot be read, is
+//   not "II" (the message), its header is cut short or its directory lies
+//   outside the file.
 // - true, pixels null and pixelBytes 0: the directory was read but gives no
 //   usable image (samples per pixel not 3 or 4, a width or height of zero or
 //   less, or a size that no file of this length could fill; see the .cpp).
