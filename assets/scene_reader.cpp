@@ -13,10 +13,10 @@
 // keyframer section (0xB000). Local matrices are stored, never applied.
 //
 // The walk is one flat run of chunk headers with no stack of open chunks: a data
-// chunk belongs to the mesh or material created last. A
-// colour, percentage or map block only aims the next value chunk of its kind at a
-// field, so a block whose value comes in a form passed over (a float colour, say)
-// leaves its flag set for whichever value chunk of that kind comes next.
+// chunk belongs to the mesh or material created last. A colour, percentage or map
+// block only aims the next value chunk of its kind at a field, so a block whose
+// value comes in a form passed over (a float colour, say) leaves its flag set for
+// whichever value chunk of that kind comes next.
 //
 // Only what the main chunk's length reaches is read, through a bounded reader over
 // the open file, so whatever follows the main chunk costs neither time nor memory.
