@@ -1,23 +1,59 @@
 // The bounded byte reader and whole-file loading (see byte_reader.h).
 #include "assets/byte_reader.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
-#include <sys/stat.h>
+namespace {
 
-ByteReader makeByteReader(const std::vector<uint8_t>& bytes) {
-  return ByteReader{bytes.data(), bytes.size(), 0, false};
+// Large enough that a walk over many small chunks costs few system calls,
+// small enough to be nothing beside what the readers keep.
+constexpr size_t windowCapacity = 65536;
+
+bool inWindow(const ByteReader& reader, uint64_t count) {
+  return reader.position >= reader.windowStart &&
+         reader.position - reader.windowStart + count <= reader.windowSize;
 }
 
-size_t bytesLeft(const ByteReader& reader) { return reader.size - reader.position; }
+// Holds the bytes from the position on in the window. A file that turns out
+// shorter than it was (cut while being read, or failing) ends the reader there.
+void fillWindow(ByteReader& reader) {
+  size_t wanted = static_cast<size_t>(std::min<uint64_t>(windowCapacity, bytesLeft(reader)));
+  reader.buffer.resize(windowCapacity);
+  size_t got = readInputFile(reader.file, reader.position, reader.buffer.data(), wanted);
+  reader.window = reader.buffer.data();
+  reader.windowStart = reader.position;
+  reader.windowSize = got;
+  if (got < wanted) reader.size = reader.position + got;
+}
+
+}  // namespace
+
+ByteReader makeByteReader(const std::vector<uint8_t>& bytes) {
+  return ByteReader{nullptr, bytes.size(), 0, false, bytes.data(), 0, bytes.size(), {}};
+}
+
+ByteReader makeFileReader(InputFile* file, uint64_t end) {
+  return ByteReader{file, std::min(end, inputFileSize(file)), 0, false, nullptr, 0, 0, {}};
+}
+
+ByteReader makeSiblingReader(const ByteReader& reader) {
+  if (reader.file == nullptr) {
+    return ByteReader{nullptr, reader.size, 0, false, reader.window, 0, reader.windowSize, {}};
+  }
+  return makeFileReader(reader.file, reader.size);
+}
+
+uint64_t bytesLeft(const ByteReader& reader) { return reader.size - reader.position; }
+
+void limitReader(ByteReader& reader, uint64_t end) {
+  reader.size = std::max(reader.position, std::min(reader.size, end));
+}
 
 uint8_t readU8(ByteReader& reader) {
-  if (bytesLeft(reader) < 1) {
-    reader.overrun = true;
-    return 0;
-  }
-  return reader.data[reader.position++];
+  uint8_t byte = 0;
+  readBytes(reader, &byte, 1);
+  return byte;
 }
 
 uint16_t readU16(ByteReader& reader) {
@@ -41,26 +77,42 @@ float readF32(ByteReader& reader) {
 }
 
 size_t readBytes(ByteReader& reader, void* destination, size_t count) {
-  size_t available = bytesLeft(reader);
-  if (count > available) {
+  if (count > bytesLeft(reader)) {
     reader.overrun = true;
-    count = available;
+    count = static_cast<size_t>(bytesLeft(reader));
   }
-  if (count > 0) std::memcpy(destination, reader.data + reader.position, count);
+  if (count == 0) return 0;
+  uint8_t* to = static_cast<uint8_t*>(destination);
+  if (!inWindow(reader, count) && reader.file != nullptr) {
+    if (count >= windowCapacity) {
+      size_t got = readInputFile(reader.file, reader.position, to, count);
+      reader.position += got;
+      if (got < count) {
+        reader.size = reader.position;
+        reader.overrun = true;
+      }
+      return got;
+    }
+    fillWindow(reader);
+    if (!inWindow(reader, count)) {
+      reader.overrun = true;
+      count = static_cast<size_t>(bytesLeft(reader));
+    }
+  }
+  if (count > 0) std::memcpy(to, reader.window + (reader.position - reader.windowStart), count);
   reader.position += count;
   return count;
 }
 
-void skipBytes(ByteReader& reader, size_t count) {
-  size_t available = bytesLeft(reader);
-  if (count > available) {
+void skipBytes(ByteReader& reader, uint64_t count) {
+  if (count > bytesLeft(reader)) {
     reader.overrun = true;
-    count = available;
+    count = bytesLeft(reader);
   }
   reader.position += count;
 }
 
-void seekTo(ByteReader& reader, size_t offset) {
+void seekTo(ByteReader& reader, uint64_t offset) {
   if (offset > reader.size) {
     reader.overrun = true;
     offset = reader.size;
@@ -70,35 +122,13 @@ void seekTo(ByteReader& reader, size_t offset) {
 
 bool loadFile(const char* path, std::vector<uint8_t>& bytes) {
   bytes.clear();
-  // Only regular files: a pipe would block the opening and a device such as
-  // /dev/zero would never end.
-  struct stat before;
-  if (stat(path, &before) != 0 || !S_ISREG(before.st_mode)) return false;
-  std::FILE* file = std::fopen(path, "rb");
+  InputFile* file = openInputFile(path);
   if (file == nullptr) return false;
-  // A regular file's size is only a first guess at the room needed, one byte more
-  // so that the first read already meets the end; reading goes on to the end
-  // whatever the file holds by then. Reading into place spares a copy per block.
-  size_t room = 65536;
-  struct stat status;
-  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-    room = static_cast<size_t>(status.st_size) + 1;
-  }
-  bytes.resize(room);
-  size_t filled = 0;
-  bool ok = true;
-  for (;;) {
-    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
-    size_t wanted = bytes.size() - filled;
-    size_t got = std::fread(bytes.data() + filled, 1, wanted, file);
-    filled += got;
-    if (got < wanted) {
-      ok = std::ferror(file) == 0;
-      break;
-    }
-  }
-  bytes.resize(filled);
-  std::fclose(file);
+  ByteReader reader = makeFileReader(file, inputFileSize(file));
+  bytes.resize(static_cast<size_t>(bytesLeft(reader)));
+  bytes.resize(readBytes(reader, bytes.data(), bytes.size()));
+  bool ok = !inputFileFailed(file);
+  closeInputFile(file);
   if (!ok) bytes.clear();
   return ok;
 }

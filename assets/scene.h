@@ -76,7 +76,7 @@ struct Material {
   int32_t specularColour;
   float shininess;
   float shininessStrength;
-  float opacity;          // 1.0 is fully opaque
+  float opacity;          // 1.0 is fully opaque, as is a material without a transparency
   float selfIllumination;
   MaterialMap textureMap;
   MaterialMap opacityMap;

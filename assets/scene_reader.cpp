@@ -12,11 +12,18 @@
 // float percentages, smoothing groups, lights, cameras, map tiling and the whole
 // keyframer section (0xB000). Local matrices are stored, never applied.
 //
-// The file is loaded whole and walked as one flat run of chunk headers with no stack
-// of open chunks: a data chunk belongs to the mesh or material created last. A
-// colour, percentage or map block only aims the next value chunk of its kind at a
-// field, so a block whose value comes in a form passed over (a float colour, say)
-// leaves its flag set for whichever value chunk of that kind comes next.
+// The walk is one flat run of chunk headers with no stack of open chunks: a data
+// chunk belongs to the mesh or material created last. A colour, percentage or map
+// block only aims the next value chunk of its kind at a field, so a block whose
+// value comes in a form passed over (a float colour, say) leaves its flag set for
+// whichever value chunk of that kind comes next.
+//
+// Only what the main chunk's length reaches is read, through a bounded reader over
+// the open file, so whatever follows the main chunk costs neither time nor memory.
+// A main chunk whose length cannot hold even its own header gives no length (some
+// writers leave it 0); the walk then runs to the end of the file.
+// A material starts opaque (opacity 1.0): a material without a transparency chunk
+// is meant to be seen, as exporters that leave the chunk out intend.
 //
 // Damaged and hostile files:
 // - Counts and corner indices are the unsigned 16-bit values the format stores (up
@@ -33,7 +40,7 @@
 //   before any material name, is consumed and dropped.
 // - A chunk that is passed over, or a face-material chunk, whose length is shorter
 //   than its own header ends the walk, as nothing after it can be found; one whose
-//   length runs past the end of the file ends it at the end.
+//   length runs past the end of the main chunk or of the file ends it there.
 // - A second face list or mapping-coordinate list for one mesh replaces the first.
 // - When the walk is over, each mesh is made safe for everything that indexes by a
 //   face corner, in one place (keepMeshInBounds): faces naming a vertex at or past
@@ -44,9 +51,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "assets/byte_reader.h"
+#include "assets/file_access.h"
 
 namespace {
 
@@ -130,7 +139,7 @@ void readFloats(ByteReader& reader, void* destination, size_t count) {
 
 // How many of count entries of entrySize bytes the rest of the file holds.
 size_t entriesPresent(const ByteReader& reader, size_t count, size_t entrySize) {
-  return std::min(count, bytesLeft(reader) / entrySize);
+  return static_cast<size_t>(std::min<uint64_t>(count, bytesLeft(reader) / entrySize));
 }
 
 bool skipChunk(ByteReader& reader, uint32_t length) {
@@ -205,7 +214,8 @@ void readFaceList(Walk& walk) {
 bool readFaceMaterial(Walk& walk, uint32_t length) {
   if (length < chunkHeaderSize) return false;
   size_t dataSize = length - chunkHeaderSize;
-  size_t nameBytes = std::min({static_cast<size_t>(nameSize), dataSize, bytesLeft(walk.reader)});
+  size_t nameBytes = static_cast<size_t>(
+      std::min<uint64_t>({static_cast<uint64_t>(nameSize), dataSize, bytesLeft(walk.reader)}));
   char* name = walk.faceMaterialName;
   std::memset(name, 0, nameSize);
   readBytes(walk.reader, name, nameBytes);
@@ -260,6 +270,7 @@ void readMaterialName(Walk& walk) {
     return;
   }
   Material* material = new Material();
+  material->opacity = 1.0f;
   walk.scene->materials[walk.materialsCreated++] = material;
   walk.lastMaterial = material;
   readName(walk.reader, material->name);
@@ -421,15 +432,19 @@ void keepMeshInBounds(Mesh& mesh, int32_t texCoordsRead) {
 }  // namespace
 
 Scene* readScene(const char* path, uint8_t readTexCoords) {
-  std::vector<uint8_t> bytes;
-  if (path == nullptr || !loadFile(path, bytes)) return nullptr;
-  ByteReader reader = makeByteReader(bytes);
-  if (bytesLeft(reader) < chunkHeaderSize) return nullptr;
-  if (readU16(reader) != mainChunk) return nullptr;
-  readU32(reader);  // the walk runs to the end of the file, not of the main chunk
+  InputFile* file = openInputFile(path);
+  if (file == nullptr) return nullptr;
+  ByteReader reader = makeFileReader(file, inputFileSize(file));
+  bool isMain = bytesLeft(reader) >= chunkHeaderSize && readU16(reader) == mainChunk;
+  if (!isMain) {
+    closeInputFile(file);
+    return nullptr;
+  }
+  uint32_t mainLength = readU32(reader);
+  if (mainLength >= chunkHeaderSize) limitReader(reader, mainLength);
 
   Walk walk{};
-  walk.reader = reader;
+  walk.reader = std::move(reader);
   walk.keepTexCoords = readTexCoords == 1;
   std::strncpy(walk.currentName, "Untitled", nameSize);
 
@@ -448,6 +463,11 @@ Scene* readScene(const char* path, uint8_t readTexCoords) {
     if (!actOnChunk(walk, id, length)) break;
   }
 
+  // A file the system could not read to the end gives no scene, whatever arrived.
+  bool failed = inputFileFailed(file);
+  closeInputFile(file);
+  walk.reader = ByteReader{};
+
   scene->meshCount = walk.meshesCreated;
   scene->materialCount = walk.materialsCreated;
   scene->vertexTotal = 0;
@@ -457,6 +477,10 @@ Scene* readScene(const char* path, uint8_t readTexCoords) {
     keepMeshInBounds(mesh, walk.texCoordsRead[i]);
     scene->vertexTotal += mesh.vertexCount;
     scene->faceTotal += mesh.faceCount;
+  }
+  if (failed) {
+    releaseScene(scene);
+    return nullptr;
   }
   return scene;
 }

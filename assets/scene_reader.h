@@ -5,6 +5,7 @@
 
 #include "assets/scene.h"
 
-// Returns null when the file cannot be opened or does not begin with the main
-// chunk. Mapping coordinates are kept only when readTexCoords is 1.
+// Returns null when the file is not a regular file, cannot be opened or read,
+// or does not begin with the main chunk; only what the main chunk's length
+// reaches is read. Mapping coordinates are kept only when readTexCoords is 1.
 Scene* readScene(const char* path, uint8_t readTexCoords);

@@ -1,5 +1,8 @@
 // Reads a TIFF texture (see tiff_image.h for what it takes and passes over).
-// The whole file is loaded and every read goes through a bounded ByteReader.
+// Every read goes through a bounded ByteReader over the open file, and only
+// what the file's structure reaches is read: the header, the directory, the
+// strip arrays and the strips. However large the file, what reading costs in
+// memory is the image, plus the largest LZW strip while it is decoded.
 //
 // How hostile or unusual files are met:
 // - A tag the directory lacks leaves its field zero; so does a directory cut by
@@ -37,8 +40,11 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <utility>
+
+#include "assets/file_access.h"
 
 namespace {
 
@@ -88,12 +94,18 @@ TiffImage::~TiffImage() {
 }
 
 bool TiffImage::read(const char* path) {
-  std::vector<uint8_t> bytes;
-  if (path == nullptr || !loadFile(path, bytes)) {
+  forgetImage();
+  InputFile* input = openInputFile(path);
+  if (input == nullptr) return false;
+  bool ok = readFrom(makeFileReader(input, inputFileSize(input)));
+  // A file the system could not read to the end is no image, whatever arrived.
+  bool failed = inputFileFailed(input);
+  closeInputFile(input);
+  if (failed) {
     forgetImage();
     return false;
   }
-  return readFromMemory(std::move(bytes));
+  return ok;
 }
 
 void TiffImage::forgetImage() {
@@ -113,7 +125,12 @@ void TiffImage::forgetImage() {
 bool TiffImage::readFromMemory(std::vector<uint8_t> bytes) {
   forgetImage();
   fileBytes = std::move(bytes);
-  file = makeByteReader(fileBytes);
+  return readFrom(makeByteReader(fileBytes));
+}
+
+bool TiffImage::readFrom(ByteReader reader) {
+  forgetImage();
+  file = std::move(reader);
 
   byteOrder = readU16(file);
   if (byteOrder != littleEndianMark) {
@@ -123,7 +140,7 @@ bool TiffImage::readFromMemory(std::vector<uint8_t> bytes) {
   }
   version = readU16(file);
   ifdOffset = readU32(file);
-  if (file.overrun || ifdOffset > fileBytes.size() - 2) {
+  if (file.overrun || ifdOffset > file.size - 2) {
     releaseFile();
     return false;
   }
@@ -181,12 +198,12 @@ void TiffImage::readEntry() {
 uint32_t TiffImage::stripsInArray(uint32_t field, uint16_t type, uint32_t count) const {
   uint64_t size = fieldSize(type);
   if (count * size <= 4) return count;
-  if (field >= fileBytes.size()) return 0;
-  uint64_t held = (fileBytes.size() - field) / size;
+  if (field >= file.size) return 0;
+  uint64_t held = (file.size - field) / size;
   return static_cast<uint32_t>(std::min<uint64_t>(count, held));
 }
 
-uint32_t TiffImage::stripEntry(uint32_t field, uint16_t type, uint32_t count,
+uint32_t TiffImage::stripEntry(ByteReader& array, uint32_t field, uint16_t type, uint32_t count,
                                uint32_t index) const {
   if (index >= count) return 0;
   uint64_t size = fieldSize(type);
@@ -195,10 +212,9 @@ uint32_t TiffImage::stripEntry(uint32_t field, uint16_t type, uint32_t count,
     return field;
   }
   uint64_t at = static_cast<uint64_t>(field) + index * size;
-  if (at + size > fileBytes.size()) return 0;
-  ByteReader reader = makeByteReader(fileBytes);
-  seekTo(reader, static_cast<size_t>(at));
-  return size == 2 ? readU16(reader) : readU32(reader);
+  if (at + size > array.size) return 0;
+  seekTo(array, at);
+  return size == 2 ? readU16(array) : readU32(array);
 }
 
 void TiffImage::readPixels() {
@@ -209,7 +225,7 @@ void TiffImage::readPixels() {
   if (samplesPerPixel != 3 && samplesPerPixel != 4) return;
   if (width <= 0 || height <= 0) return;
 
-  uint64_t fileSize = fileBytes.size();
+  uint64_t fileSize = file.size;
   uint64_t limit = maxPixelBytes;
   if (fileSize < maxPixelBytes) {
     uint64_t fillable = compression == noCompression
@@ -228,19 +244,31 @@ void TiffImage::readPixels() {
                                                    static_cast<uint32_t>(stripCount))
                                    : 0;
   if (compression == noCompression || compression == lzwCompression) {
+    // The two arrays are read by turns with the strips, each through a window of its own.
+    ByteReader offsetArray = makeSiblingReader(file);
+    ByteReader sizeArray = makeSiblingReader(file);
+    std::unique_ptr<uint8_t[]> strip;  // grows to the largest LZW strip, as it is met
+    uint64_t stripRoom = 0;
     for (uint32_t i = 0; i < strips && outPosition < pixelBytes; ++i) {
-      uint64_t offset = stripEntry(stripOffsets, stripOffsetsType,
+      uint64_t offset = stripEntry(offsetArray, stripOffsets, stripOffsetsType,
                                    static_cast<uint32_t>(stripCount), i);
-      uint64_t size = stripEntry(stripByteCounts, stripByteCountsType, stripByteCountsTotal, i);
+      uint64_t size =
+          stripEntry(sizeArray, stripByteCounts, stripByteCountsType, stripByteCountsTotal, i);
       if (offset >= fileSize) continue;
       size = std::min(size, fileSize - offset);
-      const uint8_t* data = fileBytes.data() + offset;
+      seekTo(file, offset);
       if (compression == noCompression) {
         size = std::min<uint64_t>(size, static_cast<uint64_t>(pixelBytes - outPosition));
-        std::memcpy(pixels + outPosition, data, static_cast<size_t>(size));
-        outPosition += static_cast<int32_t>(size);
+        outPosition += static_cast<int32_t>(
+            readBytes(file, pixels + outPosition, static_cast<size_t>(size)));
       } else {
-        decodeStrip(data, static_cast<size_t>(size));
+        if (size > stripRoom) {
+          strip.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+          stripRoom = strip != nullptr ? size : 0;
+          if (strip == nullptr) continue;
+        }
+        size_t got = readBytes(file, strip.get(), static_cast<size_t>(size));
+        decodeStrip(strip.get(), got);
         releaseStrings();
       }
     }

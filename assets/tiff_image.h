@@ -14,8 +14,9 @@
 // file is refused with the message "\n\n\t\tNot a tif_file!!!" on standard output.
 //
 // Outcome of read:
-// - false, pixels null: the file cannot be read, is not "II" (the message), its
-//   header is cut short or its directory lies outside the file.
+// - false, pixels null: the file is not a regular file or cannot be read, is
+//   not "II" (the message), its header is cut short or its directory lies
+//   outside the file.
 // - true, pixels null and pixelBytes 0: the directory was read but gives no
 //   usable image (samples per pixel not 3 or 4, a width or height of zero or
 //   less, or a size that no file of this length could fill; see the .cpp).
@@ -54,8 +55,8 @@ class TiffImage {
   bool inTable(int32_t code) const;
   void undoPredictor();
 
-  // The file's bytes and a bounded reader over them, both kept only while
-  // read runs.
+  // A bounded reader over the open file, or over the bytes given to
+  // readFromMemory; both are kept only while reading runs.
   std::vector<uint8_t> fileBytes;
   ByteReader file{};
 
@@ -97,10 +98,13 @@ class TiffImage {
   int32_t tableEnd = 258;          // one past the highest entry that may hold a string
 
  private:
+  // What read and readFromMemory share: the reader is the whole file.
+  bool readFrom(ByteReader reader);
   void forgetImage();
   void releaseStrings();
   void releaseFile();
-  uint32_t stripEntry(uint32_t field, uint16_t type, uint32_t count, uint32_t index) const;
+  uint32_t stripEntry(ByteReader& array, uint32_t field, uint16_t type, uint32_t count,
+                      uint32_t index) const;
   uint32_t stripsInArray(uint32_t field, uint16_t type, uint32_t count) const;
 };
 

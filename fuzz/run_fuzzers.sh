@@ -32,8 +32,9 @@ build() {
   echo "fuzz: building $name"
   "$cxx" "${flags[@]}" -o "$work/$name" "$here/fuzz/$name.cpp" "$@"
 }
-build scene_reader_fuzz "$here/assets/scene_reader.cpp" "$here/assets/scene.cpp" "$here/assets/byte_reader.cpp"
-build tiff_image_fuzz "$here/assets/tiff_image.cpp" "$here/assets/byte_reader.cpp"
+readers=("$here/assets/byte_reader.cpp" "$here/assets/posix/file_access.cpp")
+build scene_reader_fuzz "$here/assets/scene_reader.cpp" "$here/assets/scene.cpp" "${readers[@]}"
+build tiff_image_fuzz "$here/assets/tiff_image.cpp" "${readers[@]}"
 
 # Copies the seeds matching the patterns (case ignored) into a fresh folder.
 seed() {

@@ -16,6 +16,7 @@
 #include "assets/byte_reader.h"
 #include "assets/scene_reader.h"
 #include "support/chunk_writer.h"
+#include "support/sparse_file.h"
 
 namespace {
 
@@ -233,7 +234,7 @@ TEST(SceneReaderRecords, GiveFieldsTheFileLeavesOutSafeValues) {
   const Material& material = *scene->materials[0];
   EXPECT_STREQ(material.name, "Plain");
   EXPECT_EQ(material.diffuseColour, 0);
-  EXPECT_EQ(material.opacity, 0.0f);
+  EXPECT_EQ(material.opacity, 1.0f);
   EXPECT_EQ(material.textureMap.fileName[0], 0);
 }
 
@@ -294,10 +295,27 @@ TEST(SceneReaderMaterials, CarryPendingFlagsToTheNextValueOfTheirKind) {
   }));
   ASSERT_NE(scene, nullptr);
   const Material& glass = *scene->materials[0];
-  EXPECT_EQ(glass.opacity, 0.0f);
+  EXPECT_EQ(glass.opacity, 1.0f);  // the float transparency was passed over
   EXPECT_EQ(glass.shininess, 0.7f);
   EXPECT_EQ(glass.ambientColour, 0x010203);
   EXPECT_EQ(glass.diffuseColour, 0x040506);
+}
+
+TEST(SceneReaderMaterials, AreOpaqueUnlessTheFileGivesATransparency) {
+  ScenePointer scene = readSceneBytes(editorFile([](ChunkWriter& writer) {
+    beginChunk(writer, 0xAFFF);
+    putMaterialName(writer, "Plain");
+    putColour24(writer, 0xA020, 200, 100, 50);
+    endChunk(writer);
+    beginChunk(writer, 0xAFFF);
+    putMaterialName(writer, "Clear");
+    putPercentage(writer, 0xA050, 100);
+    endChunk(writer);
+  }));
+  ASSERT_NE(scene, nullptr);
+  ASSERT_EQ(scene->materialCount, 2);
+  EXPECT_EQ(scene->materials[0]->opacity, 1.0f);
+  EXPECT_EQ(scene->materials[1]->opacity, 0.0f);
 }
 
 TEST(SceneReaderMaterials, StoreMapNamesAndEmptyTheOneMarked04) {
@@ -407,15 +425,27 @@ TEST(SceneReaderFailure, GivesNullForMissingOrForeignFiles) {
   EXPECT_EQ(empty->materialCount, 0);
 }
 
-TEST(SceneReaderFailure, WalksPastTheEndOfTheMainChunk) {
+// What follows the main chunk is not the scene's; a main chunk length too short
+// for its own header says nothing, and the walk then runs to the end of the file.
+TEST(SceneReaderFailure, EndsTheWalkAtTheEndOfTheMainChunk) {
   ChunkWriter writer;
-  putHeader(writer, 0x4D4D, 6);
+  beginChunk(writer, 0x4D4D);
+  beginChunk(writer, 0x3D3D);
+  putSquare(writer);
+  endChunk(writer);
+  endChunk(writer);
   beginChunk(writer, 0x3D3D);
   putSquare(writer);
   endChunk(writer);
   ScenePointer scene = readSceneBytes(writer.bytes);
   ASSERT_NE(scene, nullptr);
   EXPECT_EQ(scene->meshCount, 1);
+
+  std::vector<uint8_t> unsized = writer.bytes;
+  std::fill(unsized.begin() + 2, unsized.begin() + 6, 0);
+  ScenePointer walkedToTheEnd = readSceneBytes(unsized);
+  ASSERT_NE(walkedToTheEnd, nullptr);
+  EXPECT_EQ(walkedToTheEnd->meshCount, 2);
 }
 
 TEST(SceneReaderHostile, CutsLongNamesAndStillConsumesThem) {
@@ -550,7 +580,7 @@ TEST(SceneReaderHostile, ConsumesChunksThatComeBeforeTheirRecord) {
   EXPECT_EQ(scene->meshes[0]->materialIndex, -1);
   ASSERT_EQ(scene->materialCount, 1);
   EXPECT_EQ(scene->materials[0]->diffuseColour, 0);
-  EXPECT_EQ(scene->materials[0]->opacity, 0.0f);
+  EXPECT_EQ(scene->materials[0]->opacity, 1.0f);
   EXPECT_EQ(scene->materials[0]->textureMap.fileName[0], 0);
 }
 
@@ -626,3 +656,80 @@ TEST(SceneReaderHostile, ReadsEveryCutOfEveryFixtureSafely) {
 }
 
 }  // namespace
+
+namespace {
+
+void expectSameScene(const Scene& read, const Scene& expected) {
+  ASSERT_EQ(read.meshCount, expected.meshCount);
+  ASSERT_EQ(read.materialCount, expected.materialCount);
+  EXPECT_EQ(read.vertexTotal, expected.vertexTotal);
+  EXPECT_EQ(read.faceTotal, expected.faceTotal);
+  for (int32_t m = 0; m < read.meshCount; ++m) {
+    const Mesh& a = *read.meshes[m];
+    const Mesh& b = *expected.meshes[m];
+    EXPECT_STREQ(a.name, b.name);
+    ASSERT_EQ(a.vertexCount, b.vertexCount);
+    ASSERT_EQ(a.faceCount, b.faceCount);
+    ASSERT_EQ(a.texCoords == nullptr, b.texCoords == nullptr);
+    const size_t vertices = static_cast<size_t>(a.vertexCount);
+    EXPECT_EQ(std::memcmp(a.vertices, b.vertices, vertices * sizeof(Vec3)), 0);
+    EXPECT_EQ(std::memcmp(a.faces, b.faces, static_cast<size_t>(a.faceCount) * sizeof(Face)), 0);
+    if (a.texCoords != nullptr) {
+      EXPECT_EQ(std::memcmp(a.texCoords, b.texCoords, vertices * sizeof(TexCoord)), 0);
+    }
+    EXPECT_EQ(std::memcmp(a.matrix, b.matrix, sizeof a.matrix), 0);
+    EXPECT_EQ(a.materialIndex, b.materialIndex);
+  }
+  for (int32_t m = 0; m < read.materialCount; ++m) {
+    EXPECT_EQ(std::memcmp(read.materials[m], expected.materials[m], sizeof(Material)), 0) << m;
+  }
+}
+
+}  // namespace
+
+// The bundled scene followed by a hole to 3 GB: the file's structure reaches no
+// further than the scene, so neither the scene nor the memory taken may change.
+TEST(SceneReaderLargeFiles, ReadOnlyWhatTheMainChunkReaches) {
+  std::vector<uint8_t> bundled;
+  ASSERT_TRUE(loadFile(DATA_DIR "/shadow2.3DS", bundled));
+  const std::string path = scratchPath();
+  ASSERT_TRUE(writeSparseFile(path, {{0, bundled}}, uint64_t{3} << 30));
+  const long before = peakResidentKilobytes();
+  ScenePointer large(readScene(path.c_str(), 1), releaseScene);
+  const long growth = peakResidentKilobytes() - before;
+  std::remove(path.c_str());
+
+  ScenePointer alone(readScene(DATA_DIR "/shadow2.3DS", 1), releaseScene);
+  ASSERT_NE(large, nullptr);
+  ASSERT_NE(alone, nullptr);
+  expectSameScene(*large, *alone);
+  EXPECT_LT(growth, 64 * 1024) << "kilobytes of peak memory for a 3 GB file";
+}
+
+// A mesh behind a passed-over chunk of 2.5 GB: offsets past 2^31 are reached by
+// seeking, not by reading what lies between.
+TEST(SceneReaderLargeFiles, FindChunksPastTwoGigabytes) {
+  constexpr uint32_t holeLength = 0xA0000000u;
+  ChunkWriter tail;
+  beginNamedObject(tail, "Far");
+  putSquare(tail);
+  endChunk(tail);
+  const uint64_t tailAt = 6 + 6 + uint64_t{holeLength};
+  const uint64_t size = tailAt + tail.bytes.size();
+  ChunkWriter head;
+  putHeader(head, 0x4D4D, static_cast<uint32_t>(size));
+  putHeader(head, 0x3D3D, static_cast<uint32_t>(size - 6));
+  putHeader(head, 0x1100, holeLength);  // a background colour, passed over
+  const std::string path = scratchPath();
+  ASSERT_TRUE(writeSparseFile(path, {{0, head.bytes}, {tailAt, tail.bytes}}, size));
+  const long before = peakResidentKilobytes();
+  ScenePointer scene(readScene(path.c_str(), 1), releaseScene);
+  const long growth = peakResidentKilobytes() - before;
+  std::remove(path.c_str());
+
+  ASSERT_NE(scene, nullptr);
+  ASSERT_EQ(scene->meshCount, 1);
+  EXPECT_STREQ(scene->meshes[0]->name, "Far");
+  EXPECT_EQ(scene->meshes[0]->faceCount, 2);
+  EXPECT_LT(growth, 64 * 1024) << "kilobytes of peak memory for a 2.5 GB chunk";
+}

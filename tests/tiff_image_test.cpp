@@ -3,6 +3,8 @@
 // every fixture cut at every length.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <dirent.h>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "assets/tiff_image.h"
+#include "support/sparse_file.h"
 #include "support/tiff_writer.h"
 
 // The reader allocates its pixels and table strings as arrays; counting the
@@ -318,6 +321,12 @@ TEST(TiffRefused, MissingFileFailsSilently) {
   EXPECT_FALSE(image.read(tempPath("no_such_file.tif").c_str()));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(image.pixels, nullptr);
+  // Nor is anything but a regular file read, and opening one never waits.
+  std::string pipe = tempPath("tiff_pipe.tif");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_FALSE(image.read(pipe.c_str()));  // would block with no writer
+  std::remove(pipe.c_str());
+  EXPECT_FALSE(image.read(testing::TempDir().c_str()));
 }
 
 TEST(TiffRefused, ReadingAgainForgetsTheFormerImage) {
@@ -456,4 +465,35 @@ TEST(TiffHostile, EveryFileCutAtEveryLengthReadsSafely) {
     }
   }
   testing::internal::GetCapturedStdout();
+}
+
+// ---------------------------------------------------------------- large files
+
+// A small image whose strip stands 3 GB into a file that is otherwise a hole:
+// the strip is found past 2^31, and only the directory and the strip are read.
+TEST(TiffLargeFiles, ReadOnlyTheDirectoryAndTheStrips) {
+  constexpr uint64_t farOffset = uint64_t{3} << 30;
+  for (int compression : {1, 5}) {
+    std::vector<uint8_t> pixels = randomBytes(6 * 4 * 3, 16);
+    TiffParts parts = makeTiffParts({6, 4, 3, compression}, pixels);
+    std::vector<uint8_t> strip = parts.strips[0];
+    std::vector<uint8_t> small = assembleTiff(parts);
+    parts.strips.clear();
+    findEntry(parts, 273)->values = {static_cast<uint32_t>(farOffset)};
+    findEntry(parts, 279)->values = {static_cast<uint32_t>(strip.size())};
+    std::vector<uint8_t> head = assembleTiff(parts);
+    const std::string path = tempPath("tiff_large.tif");
+    ASSERT_TRUE(writeSparseFile(path, {{0, head}, {farOffset, strip}}, farOffset + strip.size()));
+    TiffImage image;
+    const long before = peakResidentKilobytes();
+    const bool ok = image.read(path.c_str());
+    const long growth = peakResidentKilobytes() - before;
+    std::remove(path.c_str());
+
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(pixelsOf(image), pixels) << compression;
+    EXPECT_EQ(pixelsOf(image), pixelsOf(*readTiff(small))) << compression;
+    EXPECT_LT(growth, 64 * 1024) << "kilobytes of peak memory for a 3 GB file, compression "
+                                 << compression;
+  }
 }
