@@ -141,7 +141,9 @@ TEST(Program, CloseSignalsEndItWhileTheStartUpMessageIsUpAndTheMessageGoesWithIt
     ASSERT_NE(box, 0u) << child.output;
     signalProgram(child, signal);
     int exitCode = waitForExit(child, 5000);
-    if (signal != SIGKILL) EXPECT_EQ(exitCode, 1) << "as for the failure it was showing";
+    if (signal != SIGKILL) {
+      EXPECT_EQ(exitCode, 1) << "as for the failure it was showing";
+    }
     EXPECT_TRUE(windowGoes(client, box, 5000)) << "the message outlived the program";
   }
   closeX11Client(client);
