@@ -12,6 +12,9 @@ struct Scene;
 
 extern WindowHandle mainWindow;
 extern TiffImage* theTexture;
+// Whether the GL took theTexture's image; the frame leaves its texture pass
+// out when it did not.
+extern bool theTextureUploaded;
 extern Scene* theScene;
 extern ShadowVolume* theShadowVolume;
 

@@ -4,15 +4,17 @@
 //
 // The program cannot go on without an OpenGL context or without a scene that
 // has a mesh: it then says what was wrong in a message box and quits with a
-// non-zero code. A missing or unreadable texture only leaves the mesh
-// untextured.
+// non-zero code. A missing or unreadable texture, or one the GL refuses even
+// scaled, only leaves the mesh untextured.
 #include <GL/gl.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
 
 #include "app/app.h"
 #include "app/navigation.h"
+#include "app/texture_upload.h"
 #include "assets/scene_reader.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
@@ -31,21 +33,17 @@ void stopStartUp(const std::string& why) {
   postQuitMessage(startUpFailed);
 }
 
-bool fileOpens(const char* path) {
+// Why the reader gave no scene, in the words of the message. Only a regular
+// file is opened to tell: opening a FIFO would wait for a writer.
+const char* whatIsWrongWith(const char* path) {
+  struct stat status;
+  if (stat(path, &status) != 0) return "could not be opened in the working folder.";
+  if (S_ISDIR(status.st_mode)) return "is a folder.";
+  if (!S_ISREG(status.st_mode)) return "is not a regular file.";
   std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
+  if (file == nullptr) return "could not be opened in the working folder.";
   std::fclose(file);
-  return true;
-}
-
-void uploadTexture(const TiffImage& image) {
-  if (image.pixels == nullptr || image.width <= 0 || image.height <= 0) return;
-  // Rows are packed; a four-sample image is declared as RGBA so that its rows
-  // are not read out of step (the alpha is dropped: three components stored).
-  bool rgba = image.samplesPerPixel == 4;
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, 3, image.width, image.height, 0,
-               rgba ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, image.pixels);
+  return "is not a 3D Studio file.";
 }
 
 }  // namespace
@@ -60,9 +58,7 @@ void startUp(WindowHandle window) {
   }
   theScene = readScene(sceneFile, 1);
   if (theScene == nullptr) {
-    stopStartUp(std::string("\"") + sceneFile + "\" " +
-                (fileOpens(sceneFile) ? "is not a 3D Studio file."
-                                      : "could not be opened in the working folder."));
+    stopStartUp(std::string("\"") + sceneFile + "\" " + whatIsWrongWith(sceneFile));
     return;
   }
   if (theScene->meshCount < 1) {
@@ -89,7 +85,7 @@ void startUp(WindowHandle window) {
   // With an RGB texture, decal hands the texel on unchanged; the frame
   // multiplies it in by blending.
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-  uploadTexture(*theTexture);
+  theTextureUploaded = uploadTexture(*theTexture, currentTextureLimits());
 
   translateView(0.0f, 0.0f, -200.0f);
 }

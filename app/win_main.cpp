@@ -8,6 +8,7 @@
 
 WindowHandle mainWindow = nullptr;
 TiffImage* theTexture = nullptr;
+bool theTextureUploaded = false;
 Scene* theScene = nullptr;
 ShadowVolume* theShadowVolume = nullptr;
 

@@ -1,13 +1,27 @@
 // Taking and giving back the exclusive display mode through the display layer
 // (platform/display.h). Nothing is reported: a refusal is a false result, and
 // the program then goes on in its window.
+//
+// The window's close gives the display back; so does the end of the process,
+// for the ways out that never close the window (a failed start-up quits
+// straight away). A display left in the program's mode would stay so after
+// it.
 #include "fullscreen/full_screen.h"
 
+#include <cstdlib>
 #include <cstring>
 
 FullScreenState theFullScreenState{nullptr, nullptr, nullptr};
 
+namespace {
+
+void leaveFullScreenAtExit() { leaveFullScreen(nullptr); }
+
+}  // namespace
+
 bool enterFullScreen(WindowHandle window, uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
+  static const bool leavesAtExit = std::atexit(leaveFullScreenAtExit) == 0;
+  (void)leavesAtExit;
   FullScreenState& state = theFullScreenState;
   state.primary = nullptr;
   state.backBuffer = nullptr;

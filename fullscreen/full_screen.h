@@ -23,7 +23,8 @@ constexpr int lockAttempts = 1000;
 
 // True when the mode is set and both surfaces exist; the back buffer is then
 // cleared, and whether that worked does not change the answer. A refusal
-// leaves whatever was made so far in theFullScreenState for leaveFullScreen.
+// leaves whatever was made so far in theFullScreenState for leaveFullScreen,
+// which also runs when the process exits.
 bool enterFullScreen(WindowHandle window, uint32_t width, uint32_t height, uint32_t bitsPerPixel);
 // Releases the back buffer, the primary and the display object, in that
 // order, each only if it exists. Always true.

@@ -7,7 +7,7 @@
 //
 // Provided messages: WM_CREATE (sent while the window is made), WM_DESTROY
 // (sent while it is destroyed), WM_CLOSE (close button, window manager close
-// request, Ctrl+C or SIGTERM), WM_KEYDOWN for every press and auto-repeat,
+// request, Ctrl+C, SIGTERM or SIGHUP), WM_KEYDOWN for every press and auto-repeat,
 // WM_KEYUP, WM_QUIT. Keys arrive as the virtual-key codes below.
 // Not provided: painting, sizing, mouse, character and system-key messages,
 // menus, icons and cursors, child windows.

@@ -8,8 +8,9 @@
 // send exactly the vertices of the depth pass under the same matrices.
 //
 // Without a scene, mesh or shadow volume nothing of them is drawn; without
-// mapping coordinates or a texture image the texture pass is left out, which
-// leaves the mesh untextured (multiplying by white).
+// mapping coordinates, or without a texture image that the GL took, the
+// texture pass is left out, which leaves the mesh untextured (multiplying by
+// white).
 #include "render/render_frame.h"
 
 #include <GL/gl.h>
@@ -128,7 +129,7 @@ void texturePass(const Mesh* mesh) {
   glDepthFunc(GL_EQUAL);
   glBlendFunc(GL_ZERO, GL_SRC_COLOR);
   bool textured = mesh != nullptr && mesh->texCoords != nullptr && theTexture != nullptr &&
-                  theTexture->pixels != nullptr;
+                  theTexture->pixels != nullptr && theTextureUploaded;
   if (!textured) return;
   glEnable(GL_TEXTURE_2D);
   glBegin(GL_TRIANGLES);

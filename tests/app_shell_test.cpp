@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -155,6 +156,53 @@ TEST_F(AppShell, RealKeyEventsReachKeyDownAndKeyUp) {
     sendDeleteWindow(client, window);
   });
   EXPECT_EQ(exitCode, 0);
+}
+
+TEST_F(AppShell, KeypadKeysActAsTheDedicatedOnesOnlyWithNumLockOff) {
+  struct Key {
+    unsigned long keysym;  // as the keypad gives it with NumLock off
+    uint8_t KeyFlags::*flag;
+  };
+  const Key keys[] = {{XK_KP_Up, &KeyFlags::up},          {XK_KP_Down, &KeyFlags::down},
+                      {XK_KP_Left, &KeyFlags::left},      {XK_KP_Right, &KeyFlags::right},
+                      {XK_KP_Home, &KeyFlags::home},      {XK_KP_End, &KeyFlags::end},
+                      {XK_KP_Delete, &KeyFlags::del},     {XK_KP_Next, &KeyFlags::pageDown},
+                      {XK_KP_Prior, &KeyFlags::pageUp},   {XK_KP_Insert, &KeyFlags::insert}};
+  uint8_t digitUp = 0;
+  int exitCode = runProgram([&](X11Client& client, Window window) {
+    for (const Key& key : keys) {
+      size_t from = frameCount();
+      pressKey(client, key.keysym);
+      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 1; }))
+          << "key down for keysym " << key.keysym;
+      from = frameCount();
+      releaseKey(client, key.keysym);
+      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 0; }))
+          << "key up for keysym " << key.keysym;
+    }
+    // With NumLock on the same key is the digit 8, which moves nothing. It is
+    // held while Tab flips the mode, so the frame that shows the flip comes
+    // after its key-down was handled.
+    pressKey(client, XK_Num_Lock);
+    releaseKey(client, XK_Num_Lock);
+    size_t from = frameCount();
+    uint8_t mode = moveLight;
+    pressKey(client, XK_KP_Up);
+    pressKey(client, XK_Tab);
+    releaseKey(client, XK_Tab);
+    EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.moveLight != mode; }));
+    {
+      std::lock_guard<std::mutex> hold(framesLock);
+      for (size_t i = from; i < frames.size(); ++i)
+        if (frames[i].moveLight != mode) digitUp = std::max(digitUp, frames[i].keys.up);
+    }
+    releaseKey(client, XK_KP_Up);
+    pressKey(client, XK_Num_Lock);
+    releaseKey(client, XK_Num_Lock);
+    sendDeleteWindow(client, window);
+  });
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(digitUp, 0) << "keypad 8 with NumLock on acted as Up";
 }
 
 TEST_F(AppShell, EveryAutoRepeatOfAHeldKeyArrivesAsKeyDown) {

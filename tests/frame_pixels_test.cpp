@@ -750,6 +750,25 @@ TEST_F(FramePixels, EmptyMeshLeavesAWhiteWindowWithTheMarker) {
   EXPECT_GT(insideCount, 3000);
 }
 
+TEST_F(FramePixels, TextureTheGLRefusedLeavesTheMeshAsAWhiteTextureWould) {
+  GLuint names[2];
+  glGenTextures(2, names);
+  const uint8_t white[3] = {255, 255, 255};
+  glBindTexture(GL_TEXTURE_2D, names[0]);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, white);
+  Frame whiteTexture = drawFrame(bundled().window);
+  // As a refused upload leaves it: a texture without an image.
+  glBindTexture(GL_TEXTURE_2D, names[1]);
+  theTextureUploaded = false;
+  Frame refused = drawFrame(bundled().window);
+  theTextureUploaded = true;
+  glDeleteTextures(2, names);
+  size_t differing = 0;
+  for (size_t i = 0; i < refused.bits.size(); ++i) differing += refused.bits[i] != whiteTexture.bits[i];
+  EXPECT_EQ(differing, 0u);
+}
+
 TEST_F(FramePixels, BundledFirstFrameShadowsTheWallAndTheLBlockItself) {
   Frame frame = drawFrame(bundled().window);
   theShadowVolume = nullptr;

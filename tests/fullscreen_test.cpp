@@ -4,8 +4,12 @@
 // can answer locks with a lost surface or still-drawing, which a real display
 // cannot be made to show on demand.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <deque>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,12 +46,17 @@ struct DisplayDouble {
   uint32_t modeWidth = 0, modeHeight = 0, modeBits = 0;
   uint32_t attachedCaps = 0;
   void* unlockedMemory = nullptr;
+  int callsPipe = -1;  // where a child process also writes each call, a line each
 };
 
 DisplayDouble theDouble;
 
 DisplayResult answer(const std::string& call) {
   theDouble.calls.push_back(call);
+  if (theDouble.callsPipe >= 0) {
+    std::string line = call + "\n";
+    EXPECT_EQ(write(theDouble.callsPipe, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  }
   return call.rfind(theDouble.refusedStep, 0) == 0 && !theDouble.refusedStep.empty()
              ? DisplayResult::failed
              : DisplayResult::ok;
@@ -265,4 +274,37 @@ TEST_F(FullScreen, CloseReleasesBackBufferPrimaryAndDisplayInOrderOnceEach) {
   EXPECT_EQ(theDouble.backBuffer.releases, 1);
   EXPECT_EQ(theDouble.primary.releases, 1);
   EXPECT_EQ(theDouble.display.releases, 1);
+}
+
+TEST_F(FullScreen, TheEndOfTheProcessGivesTheDisplayBackWhenNoCloseDid) {
+  for (bool closedFirst : {false, true}) {
+    SCOPED_TRACE(closedFirst ? "closed, then the process ends"
+                             : "the process ends without a close, as after a failed start-up");
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(fds[0]);
+      theDouble.callsPipe = fds[1];
+      enterFullScreen(testWindow, 640, 480, 16);
+      if (closedFirst) leaveFullScreen(testWindow);
+      std::exit(1);
+    }
+    close(fds[1]);
+    std::string written;
+    char buffer[256];
+    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;)
+      written.append(buffer, static_cast<size_t>(got));
+    close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    std::vector<std::string> releases;
+    std::istringstream lines(written);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("release", 0) == 0) releases.push_back(line);
+    EXPECT_EQ(releases, (std::vector<std::string>{"releaseSurface backBuffer",
+                                                  "releaseSurface primary", "releaseDisplay"}));
+  }
 }

@@ -6,8 +6,9 @@ sudo=""
 packages=(
   build-essential cmake pkg-config
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri   # the program
+  libx11-dev                                                      # the program's message box
   xvfb xauth xfonts-base x11-apps x11-utils xdotool imagemagick  # running without a display, screenshots
-  googletest libgtest-dev libbenchmark-dev libx11-dev libxtst-dev # tests and benchmarks
+  googletest libgtest-dev libbenchmark-dev libxtst-dev            # tests and benchmarks
   libtiff-tools libtiff-dev lib3ds-dev assimp-utils               # independent readers and writers to compare with
   clang libclang-rt-14-dev                                        # fuzzing
 )

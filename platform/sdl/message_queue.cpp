@@ -3,12 +3,16 @@
 // passing over events the program has no message for, and hands out WM_QUIT
 // only once nothing else is queued.
 //
-// Translated: window close requests and SDL's quit request (Ctrl+C, SIGTERM)
-// become WM_CLOSE for the window; key presses, auto-repeats included, become
-// WM_KEYDOWN and releases WM_KEYUP, with virtual-key codes. Keys without a
-// virtual-key code here (media keys and the like) are passed over.
+// Translated: window close requests, SDL's quit request and the close
+// signals (SIGINT, SIGTERM, SIGHUP) become WM_CLOSE for the window; key
+// presses, auto-repeats included, become WM_KEYDOWN and releases WM_KEYUP,
+// with virtual-key codes. With NumLock off the keypad's navigation keys give
+// the codes of the dedicated keys, as on the desktop API; with it on they give
+// nothing here (the digit codes are not provided). Keys without a virtual-key
+// code here (media keys and the like) are passed over.
 #include <deque>
 
+#include "platform/sdl/close_signals.h"
 #include "platform/sdl/window_table.h"
 
 namespace {
@@ -17,7 +21,28 @@ std::deque<Message> postedMessages;
 bool quitPosted = false;
 int quitCode = 0;
 
-uint32_t virtualKeyFor(SDL_Keycode key) {
+uint32_t keypadKeyFor(SDL_Keycode key) {
+  switch (key) {
+    case SDLK_KP_9: return VK_PRIOR;
+    case SDLK_KP_3: return VK_NEXT;
+    case SDLK_KP_1: return VK_END;
+    case SDLK_KP_7: return VK_HOME;
+    case SDLK_KP_4: return VK_LEFT;
+    case SDLK_KP_8: return VK_UP;
+    case SDLK_KP_6: return VK_RIGHT;
+    case SDLK_KP_2: return VK_DOWN;
+    case SDLK_KP_0: return VK_INSERT;
+    case SDLK_KP_PERIOD: return VK_DELETE;
+    default: return 0;
+  }
+}
+
+uint32_t virtualKeyFor(const SDL_Keysym& keysym) {
+  SDL_Keycode key = keysym.sym;
+  if ((keysym.mod & KMOD_NUM) == 0) {
+    uint32_t keypadCode = keypadKeyFor(key);
+    if (keypadCode != 0) return keypadCode;
+  }
   if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint32_t>('A' + (key - SDLK_a));
   if (key >= SDLK_0 && key <= SDLK_9) return static_cast<uint32_t>('0' + (key - SDLK_0));
   if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + static_cast<uint32_t>(key - SDLK_F1);
@@ -65,7 +90,7 @@ bool translateEvent(const SDL_Event& event, Message& message) {
     case SDL_KEYUP: {
       PlatformWindow* window = windowForSdlId(event.key.windowID);
       if (window == nullptr) window = firstLiveWindow();
-      uint32_t code = virtualKeyFor(event.key.keysym.sym);
+      uint32_t code = virtualKeyFor(event.key.keysym);
       if (window == nullptr || code == 0) return false;
       bool down = event.type == SDL_KEYDOWN;
       // As the desktop API does: bit 30 says the key was already down, bit 31 that it is going up.
@@ -92,6 +117,11 @@ bool peekMessage(Message& message) {
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0)
       if (translateEvent(event, message)) return true;
+  }
+  PlatformWindow* closing = firstLiveWindow();
+  if (closing != nullptr && takeCloseSignal()) {
+    message = Message{closing, WM_CLOSE, 0, 0};
+    return true;
   }
   if (quitPosted) {
     quitPosted = false;

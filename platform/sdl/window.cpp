@@ -2,10 +2,16 @@
 // showing, destruction with WM_DESTROY, caption and client rectangle. The
 // class name becomes the X11 window class (WM_CLASS). Icons, cursors,
 // background brushes and class styles have no SDL counterpart and are not kept.
+//
+// Video runs only on drivers that show a window to a person (X11, then
+// Wayland) unless SDL_VIDEODRIVER names another: SDL would otherwise fall
+// back to drawing off screen when there is no display, and the program would
+// run unseen.
 #include <cstdlib>
 #include <map>
 #include <memory>
 
+#include "platform/sdl/close_signals.h"
 #include "platform/sdl/window_table.h"
 
 namespace {
@@ -27,8 +33,26 @@ bool startVideo() {
   // SDL would otherwise add a quit request of its own.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // The environment variable, where set, overrides this hint. Wayland is
+  // tried only where a session names it: probing for its default socket
+  // otherwise only adds a complaint of its own to the no-display message.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") != nullptr ? "x11,wayland" : "x11");
+  // Ours note SIGHUP too, and reach a message box's wait (close_signals.cpp).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  watchCloseSignals();
   started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   return started;
+}
+
+static std::string describeVariable(const char* variable) {
+  const char* value = std::getenv(variable);
+  return std::string(variable) + (value == nullptr ? " is not set" : std::string(" is \"") + value + "\"");
+}
+
+std::string noDisplayReason() {
+  std::string reason = "No display could be opened: ";
+  if (std::getenv("SDL_VIDEODRIVER") != nullptr) reason += describeVariable("SDL_VIDEODRIVER") + ", ";
+  return reason + describeVariable("DISPLAY") + ", " + describeVariable("WAYLAND_DISPLAY") + ".";
 }
 
 PlatformWindow* windowForSdlId(uint32_t sdlWindowId) {

@@ -28,6 +28,8 @@ struct PlatformWindow {
 
 // Starts SDL's video subsystem once; false when there is no display.
 bool startVideo();
+// Why startVideo found no display, naming the variables that choose it.
+std::string noDisplayReason();
 
 // The live window an SDL window id belongs to, or null.
 PlatformWindow* windowForSdlId(uint32_t sdlWindowId);

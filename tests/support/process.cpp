@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
-bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder) {
+bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder,
+                  const std::vector<std::string>& withoutVariables) {
   int fds[2];
   if (pipe(fds) != 0) return false;
   child.pid = fork();
@@ -19,6 +21,7 @@ bool startProgram(ChildProcess& child, const std::string& program, const std::st
     dup2(fds[1], 1);
     dup2(fds[1], 2);
     if (chdir(folder.c_str()) != 0) _exit(126);
+    for (const std::string& variable : withoutVariables) unsetenv(variable.c_str());
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct ChildProcess {
   int pid = -1;
@@ -10,7 +11,9 @@ struct ChildProcess {
   std::string output;
 };
 
-bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder);
+// withoutVariables are removed from the child's environment.
+bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder,
+                  const std::vector<std::string>& withoutVariables = {});
 // Waits up to timeoutMs for the child to end; its exit code, or -1 on timeout
 // (the child is then killed) or when it died of a signal.
 int waitForExit(ChildProcess& child, int timeoutMs);
