@@ -4,7 +4,10 @@
 // DirectDraw's own, so descriptions pass through unchanged.
 //
 // Only the exclusive full-screen level is let through, as on Linux; other
-// levels answer invalidArgument rather than half-working.
+// levels answer invalidArgument rather than half-working. DirectDraw makes
+// the window cover the screen as soon as the exclusive level is taken; when
+// the mode is then refused, the level goes back to normal so the program
+// stays in its window as it was, as display.h promises.
 #include <cstring>
 
 #include "platform/display.h"
@@ -34,6 +37,24 @@ DisplayResult resultOf(HRESULT result) {
   }
 }
 
+// The window each display object holds, with its look before the hold, to
+// give it back as it was on a refused mode.
+struct HeldWindow {
+  DisplayHandle display;
+  HWND window;
+  LONG_PTR style;
+  LONG_PTR extendedStyle;
+  RECT place;
+};
+constexpr int heldCapacity = 4;
+HeldWindow theHeldWindows[heldCapacity];
+
+HeldWindow* heldWindowOf(DisplayHandle display) {
+  for (HeldWindow& held : theHeldWindows)
+    if (held.display == display) return &held;
+  return nullptr;
+}
+
 }  // namespace
 
 DisplayResult createDisplay(DisplayHandle& display) {
@@ -46,13 +67,31 @@ DisplayResult createDisplay(DisplayHandle& display) {
 DisplayResult setCooperativeLevel(DisplayHandle display, WindowHandle window, uint32_t level) {
   if (display == nullptr || window == nullptr || level != (exclusiveHold | fullScreenHold))
     return DisplayResult::invalidArgument;
-  return resultOf(display->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN));
+  HeldWindow before{display, window, GetWindowLongPtrA(window, GWL_STYLE),
+                    GetWindowLongPtrA(window, GWL_EXSTYLE), RECT{}};
+  GetWindowRect(window, &before.place);
+  HRESULT result = display->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+  HeldWindow* held = heldWindowOf(display);
+  if (held == nullptr) held = heldWindowOf(nullptr);
+  if (result == DD_OK && held != nullptr) *held = before;
+  return resultOf(result);
 }
 
 DisplayResult setDisplayMode(DisplayHandle display, uint32_t width, uint32_t height,
                              uint32_t bitsPerPixel) {
   if (display == nullptr) return DisplayResult::invalidArgument;
-  return resultOf(display->SetDisplayMode(width, height, bitsPerPixel));
+  HRESULT result = display->SetDisplayMode(width, height, bitsPerPixel);
+  HeldWindow* held = heldWindowOf(display);
+  if (result != DD_OK && held != nullptr) {
+    display->SetCooperativeLevel(held->window, DDSCL_NORMAL);
+    SetWindowLongPtrA(held->window, GWL_STYLE, held->style);
+    SetWindowLongPtrA(held->window, GWL_EXSTYLE, held->extendedStyle);
+    const RECT& place = held->place;
+    SetWindowPos(held->window, HWND_NOTOPMOST, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_FRAMECHANGED | SWP_NOACTIVATE);
+    *held = HeldWindow{};
+  }
+  return resultOf(result);
 }
 
 DisplayResult createSurface(DisplayHandle display, const SurfaceDescription& description,
@@ -113,6 +152,7 @@ DisplayResult releaseSurface(SurfaceHandle surface) {
 
 DisplayResult releaseDisplay(DisplayHandle display) {
   if (display == nullptr) return DisplayResult::invalidArgument;
+  if (HeldWindow* held = heldWindowOf(display)) *held = HeldWindow{};
   display->Release();
   return DisplayResult::ok;
 }

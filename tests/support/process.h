@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct ChildProcess {
   int pid = -1;
@@ -11,6 +12,10 @@ struct ChildProcess {
 };
 
 bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder);
+// The same with arguments: command[0] is the program, looked up on PATH
+// when it has no slash.
+bool startCommand(ChildProcess& child, const std::vector<std::string>& command,
+                  const std::string& folder);
 // Waits up to timeoutMs for the child to end; its exit code, or -1 on timeout
 // (the child is then killed) or when it died of a signal.
 int waitForExit(ChildProcess& child, int timeoutMs);
