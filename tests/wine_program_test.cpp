@@ -1,16 +1,20 @@
 // The cross-built Windows programs under Wine, on a 16-bit Xvfb, as a Windows
 // user meets them: the "My App" window with its caption and exit code, closed
 // by the window manager or by WM_CLOSE; the pixel format the driver gives our
-// descriptor; the start-up message box; the exclusive mode through DirectDraw
+// descriptor; the start-up message box; real X key events reaching the key
+// handling as virtual-key codes; the exclusive mode through DirectDraw
 // in Wine's virtual desktop, and the window it falls back to without one.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -162,6 +166,53 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
   }
   std::remove(scene.c_str());
   rmdir(folder);
+}
+
+TEST_F(WineProgram, RealKeysArriveAsTheirVirtualKeyCodesAndMoveTheEye) {
+  ChildProcess keys;
+  ASSERT_TRUE(startCommand(keys, {wineRun, probe, "keys"}, "/"));
+  Window window = waitForWindow(client_, "win32_probe.exe", 30000);
+  ASSERT_NE(window, 0u);
+  for (int waited = 0; keys.output.find("ready") == std::string::npos && waited < 3000; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    collectOutput(keys);
+  }
+  moveFocus(client_, window);
+  struct Key {
+    unsigned long keysym;
+    unsigned code;
+  };
+  const Key listed[] = {{XK_Up, 38},     {XK_Down, 40}, {XK_Left, 37},   {XK_Right, 39},
+                        {XK_Home, 36},   {XK_End, 35},  {XK_Delete, 46}, {XK_Next, 34},
+                        {XK_Prior, 33},  {XK_Insert, 45}, {XK_Tab, 9}};
+  for (const Key& key : listed) {
+    pressKey(client_, key.keysym);
+    releaseKey(client_, key.keysym);
+  }
+  // Held for a while, Up moves the eye forward, along -z before any turn.
+  pressKey(client_, XK_Up);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  releaseKey(client_, XK_Up);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  sendDeleteWindow(client_, window);
+  ASSERT_EQ(waitForExit(keys, 20000), 0) << keys.output;
+
+  size_t at = 0;
+  for (const Key& key : listed)
+    for (const char* what : {"down ", "up "}) {
+      at = keys.output.find(std::string(what) + std::to_string(key.code) + " eye", at);
+      ASSERT_NE(at, std::string::npos)
+          << what << key.code << " missing in order:\n" << keys.output;
+    }
+  float x = 0, y = 0, pressedZ = 0, releasedZ = 0;
+  size_t pressed = keys.output.find("down 38 eye", at);
+  size_t released = keys.output.find("up 38 eye", pressed);
+  ASSERT_NE(released, std::string::npos) << keys.output;
+  ASSERT_EQ(std::sscanf(keys.output.c_str() + pressed, "down 38 eye %f %f %f", &x, &y, &pressedZ),
+            3);
+  ASSERT_EQ(std::sscanf(keys.output.c_str() + released, "up 38 eye %f %f %f", &x, &y, &releasedZ),
+            3);
+  EXPECT_LT(releasedZ, pressedZ - 1.0f) << keys.output;
 }
 
 TEST_F(WineProgram, FullScreenTakes640x480x16InTheVirtualDesktopAndGivesItBack) {

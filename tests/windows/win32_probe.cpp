@@ -9,10 +9,15 @@
 //   win32_probe messagebox   the text of the "Shadow Volume" message box, then OK
 //   win32_probe screen       the screen's width, height and bits per pixel
 //   win32_probe pixelformat  our pixel format on a window of the probe's own
+//   win32_probe keys         a window of its own ("Key Probe") on the real
+//                            window procedure's key handling and navigation:
+//                            prints each key message's code and the eye after
+//                            it, until the window is closed
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/navigation.h"
 #include "gl/gl_context.h"
 #include "platform/platform.h"
 
@@ -103,6 +108,51 @@ int probePixelFormat() {
   return 0;
 }
 
+intptr_t keyProcedure(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+      if (message == WM_KEYDOWN)
+        keyDown(static_cast<uint32_t>(wParam));
+      else
+        keyUp(static_cast<uint32_t>(wParam));
+      std::printf("%s %u eye %.3f %.3f %.3f\n", message == WM_KEYDOWN ? "down" : "up",
+                  static_cast<unsigned>(wParam), static_cast<double>(eyeX()),
+                  static_cast<double>(eyeY()), static_cast<double>(eyeZ()));
+      std::fflush(stdout);
+      return 0;
+    case WM_DESTROY:
+      postQuitMessage(0);
+      return 0;
+    default:
+      return defWindowProc(window, message, wParam, lParam);
+  }
+}
+
+// The program's loop with stepNavigation in place of the frame: held keys
+// move the eye once per pass.
+int probeKeys() {
+  registerClass(WindowClass{CS_HREDRAW | CS_VREDRAW, keyProcedure, currentInstance(), "Key Probe"});
+  WindowHandle window = createWindow("Key Probe", "Key Probe", 320, 240, currentInstance());
+  if (window == nullptr) return 1;
+  showWindow(window, SW_SHOWNORMAL);
+  if (!setupGLContext(window)) return 1;
+  translateView(0.0f, 0.0f, -200.0f);
+  std::printf("ready\n");
+  std::fflush(stdout);
+  Message message;
+  for (;;) {
+    if (peekMessage(message)) {
+      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      translateMessage(message);
+      dispatchMessage(message);
+    } else {
+      stepNavigation();
+      Sleep(1);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,6 +163,7 @@ int main(int argc, char** argv) {
   if (what == "messagebox") result = probeMessageBox();
   if (what == "screen") result = probeScreen();
   if (what == "pixelformat") result = probePixelFormat();
+  if (what == "keys") result = probeKeys();
   std::fflush(stdout);
   return result;
 }
