@@ -10,19 +10,28 @@
 // off-screen surfaces, locks of part of a surface, the normal (windowed)
 // level.
 //
-// The functions live in one object file of their own (sdl/sdl_display.cpp on Linux), so a
-// test program can put its own definitions of all of them in their place.
+// The functions live in one object file of their own (sdl/sdl_display.cpp on
+// Linux, win32/directdraw_display.cpp on Windows), so a test program can put
+// its own definitions of all of them in their place. On Windows the handles
+// are DirectDraw's own interfaces and the flag values are DirectDraw's.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/platform.h"
 
+#ifdef _WIN32
+#include <ddraw.h>
+
+using DisplayHandle = IDirectDraw*;
+using SurfaceHandle = IDirectDrawSurface*;
+#else
 struct PlatformDisplay;
 struct PlatformSurface;
 
 using DisplayHandle = PlatformDisplay*;
 using SurfaceHandle = PlatformSurface*;
+#endif
 
 enum class DisplayResult {
   ok,

@@ -3,17 +3,44 @@
 // windows, a message queue the loop empties without waiting, default message
 // handling, caption text, the client rectangle, a device context with pixel
 // format choice, rendering contexts, buffer swap, a millisecond clock and a
-// message box. Built on SDL2 in this folder; nothing outside it includes SDL.
+// message box. Two implementations, picked by the build: SDL2 in sdl/ (Linux),
+// Win32 and WGL in win32/ (Windows). Nothing outside this folder includes SDL
+// or windows.h.
+//
+// On Windows the handles, the message record, the rectangle, the constants
+// and timeGetTime are Windows' own, so the layer costs nothing there; the
+// SDL2 implementation defines stand-ins with the same values.
 //
 // Provided messages: WM_CREATE (sent while the window is made), WM_DESTROY
 // (sent while it is destroyed), WM_CLOSE (close button, window manager close
 // request, Ctrl+C, SIGTERM or SIGHUP), WM_KEYDOWN for every press and auto-repeat,
 // WM_KEYUP, WM_QUIT. Keys arrive as the virtual-key codes below.
-// Not provided: painting, sizing, mouse, character and system-key messages,
-// menus, icons and cursors, child windows.
+// Not provided on SDL2: painting, sizing, mouse, character and system-key
+// messages, menus, icons and cursors, child windows. On Windows every other
+// message the system sends also reaches the window procedure.
 #pragma once
 
 #include <cstdint>
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <mmsystem.h>  // timeGetTime
+
+using WindowHandle = HWND;
+using DeviceContext = HDC;
+using RenderingContext = HGLRC;
+using InstanceHandle = HINSTANCE;
+using Message = MSG;
+using Rect = RECT;
+
+#else
 
 struct PlatformWindow;
 struct PlatformDeviceContext;
@@ -23,8 +50,6 @@ using WindowHandle = PlatformWindow*;
 using DeviceContext = PlatformDeviceContext*;
 using RenderingContext = PlatformRenderingContext*;
 using InstanceHandle = const void*;
-using WindowProcedure = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t wParam,
-                                     intptr_t lParam);
 
 // Messages.
 constexpr uint32_t WM_CREATE = 0x0001;
@@ -63,13 +88,6 @@ constexpr int SW_SHOWDEFAULT = 10;
 constexpr uint32_t CS_VREDRAW = 0x1;
 constexpr uint32_t CS_HREDRAW = 0x2;
 
-struct WindowClass {
-  uint32_t style;
-  WindowProcedure procedure;
-  InstanceHandle instance;
-  const char* className;
-};
-
 struct Message {
   WindowHandle window;
   uint32_t message;
@@ -90,6 +108,18 @@ constexpr uint32_t PFD_DRAW_TO_WINDOW = 0x04;
 constexpr uint32_t PFD_SUPPORT_OPENGL = 0x20;
 constexpr uint8_t PFD_TYPE_RGBA = 0;
 constexpr uint8_t PFD_MAIN_PLANE = 0;
+
+#endif  // _WIN32
+
+using WindowProcedure = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                     intptr_t lParam);
+
+struct WindowClass {
+  uint32_t style;
+  WindowProcedure procedure;
+  InstanceHandle instance;
+  const char* className;
+};
 
 struct PixelFormatDescriptor {
   uint16_t size;
@@ -151,8 +181,10 @@ bool makeCurrent(DeviceContext deviceContext, RenderingContext renderingContext)
 bool deleteContext(RenderingContext renderingContext);
 bool swapBuffers(DeviceContext deviceContext);
 
+#ifndef _WIN32
 // Milliseconds from an arbitrary start, wrapping as an unsigned 32-bit count.
 uint32_t timeGetTime();
+#endif
 
 // A message box with one OK button; on standard error when there is no display.
 void showMessageBox(const char* title, const char* text);

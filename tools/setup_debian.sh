@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev libxtst-dev            # tests and benchmarks
   libtiff-tools libtiff-dev lib3ds-dev assimp-utils               # independent readers and writers to compare with
   clang libclang-rt-14-dev                                        # fuzzing
+  g++-mingw-w64-x86-64 wine wine64                                # the Windows build and its tests
 )
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq

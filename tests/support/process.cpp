@@ -12,6 +12,16 @@
 
 bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder,
                   const std::vector<std::string>& withoutVariables) {
+  return startCommand(child, {program}, folder, withoutVariables);
+}
+
+bool startCommand(ChildProcess& child, const std::vector<std::string>& command,
+                  const std::string& folder, const std::vector<std::string>& withoutVariables) {
+  if (command.empty()) return false;
+  std::vector<char*> arguments;
+  for (const std::string& argument : command)
+    arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
   int fds[2];
   if (pipe(fds) != 0) return false;
   child.pid = fork();
@@ -22,7 +32,7 @@ bool startProgram(ChildProcess& child, const std::string& program, const std::st
     dup2(fds[1], 2);
     if (chdir(folder.c_str()) != 0) _exit(126);
     for (const std::string& variable : withoutVariables) unsetenv(variable.c_str());
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    execvp(arguments[0], arguments.data());
     _exit(127);
   }
   close(fds[1]);

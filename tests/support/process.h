@@ -14,6 +14,11 @@ struct ChildProcess {
 // withoutVariables are removed from the child's environment.
 bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder,
                   const std::vector<std::string>& withoutVariables = {});
+// The same with arguments: command[0] is the program, looked up on PATH
+// when it has no slash.
+bool startCommand(ChildProcess& child, const std::vector<std::string>& command,
+                  const std::string& folder,
+                  const std::vector<std::string>& withoutVariables = {});
 // Waits up to timeoutMs for the child to end; its exit code, or -1 on timeout
 // (the child is then killed) or when it died of a signal.
 int waitForExit(ChildProcess& child, int timeoutMs);

@@ -1,0 +1,247 @@
+// The cross-built Windows programs under Wine, on a 16-bit Xvfb, as a Windows
+// user meets them: the "My App" window with its caption and exit code, closed
+// by the window manager or by WM_CLOSE; the pixel format the driver gives our
+// descriptor; the start-up message box; real X key events reaching the key
+// handling as virtual-key codes; the exclusive mode through DirectDraw
+// in Wine's virtual desktop, and the window it falls back to without one.
+// Windows' own view (class, caption, message box, screen mode) comes from
+// win32_probe.exe, run in the same private prefix.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/x11_client.h"
+#include "support/xvfb.h"
+
+static auto* const xvfb = useOwnXvfb();
+
+namespace {
+
+const std::string windowsBuild = WINDOWS_BUILD_DIR;
+const std::string wineRun = std::string(SOURCE_DIR) + "/tools/wine_run.sh";
+const std::string wineWindowed = windowsBuild + "/demo_windowed.exe";
+const std::string wineFullScreen = windowsBuild + "/demo_fullscreen.exe";
+const std::string probe = windowsBuild + "/tests/windows/win32_probe.exe";
+
+// Runs a command to its end; its exit code, with its output in `output`.
+int run(const std::vector<std::string>& command, std::string& output, int timeoutMs = 60000,
+        const std::string& folder = "/") {
+  ChildProcess child;
+  if (!startCommand(child, command, folder)) return -1;
+  int code = waitForExit(child, timeoutMs);
+  // Windows programs end their lines with CR LF.
+  output.clear();
+  for (char c : child.output)
+    if (c != '\r') output += c;
+  return code;
+}
+
+// The rest of the probe's line that starts with `key`; empty when none does.
+std::string valueOf(const std::string& said, const std::string& key) {
+  size_t start = said.find(key);
+  if (start == std::string::npos) return "";
+  start += key.size();
+  return said.substr(start, said.find('\n', start) - start);
+}
+
+std::string probeSays(const std::string& what, int expectedExit = 0) {
+  std::string output;
+  EXPECT_EQ(run({wineRun, probe, what}, output), expectedExit) << what << ": " << output;
+  return output;
+}
+
+void setVirtualDesktop(bool on) {
+  std::string output;
+  const std::string explorer = "HKCU\\Software\\Wine\\Explorer";
+  if (on) {
+    ASSERT_EQ(run({"wine", "reg", "add", explorer, "/v", "Desktop", "/d", "Default", "/f"},
+                  output), 0)
+        << output;
+    ASSERT_EQ(run({"wine", "reg", "add", explorer + "\\Desktops", "/v", "Default", "/d",
+                   "1024x768", "/f"}, output), 0)
+        << output;
+  } else {
+    run({"wine", "reg", "delete", explorer, "/v", "Desktop", "/f"}, output);
+  }
+  // The desktop is made when the prefix's first program starts.
+  ASSERT_EQ(run({std::string(SOURCE_DIR) + "/tools/wine_prefix.sh", "restart",
+                 getenv("WINEPREFIX")}, output), 0)
+      << output;
+}
+
+class WineProgram : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char folder[] = "/tmp/wine_program_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    prefix_ = std::string(folder) + "/prefix";
+    setenv("WINEPREFIX", prefix_.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    std::string output;
+    ASSERT_EQ(run({std::string(SOURCE_DIR) + "/tools/wine_prefix.sh", "make", prefix_}, output,
+                  180000), 0)
+        << output;
+  }
+  static void TearDownTestSuite() {
+    std::string output;
+    run({std::string(SOURCE_DIR) + "/tools/wine_prefix.sh", "stop", prefix_}, output);
+    run({"rm", "-rf", prefix_.substr(0, prefix_.rfind('/'))}, output);
+  }
+  void SetUp() override { ASSERT_TRUE(openX11Client(client_)); }
+  void TearDown() override { closeX11Client(client_); }
+
+  static std::string prefix_;
+  X11Client client_;
+};
+
+std::string WineProgram::prefix_;
+
+TEST_F(WineProgram, MyAppWindowShowsTheRateAndClosesWithZeroEitherWay) {
+  for (bool byWindowManager : {true, false}) {
+    SCOPED_TRACE(byWindowManager ? "WM_DELETE_WINDOW" : "WM_CLOSE");
+    ChildProcess demo;
+    ASSERT_TRUE(startCommand(demo, {wineRun, wineWindowed}, DATA_DIR));
+    std::string seen = probeSays("window");
+    EXPECT_NE(seen.find("class: My App\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("outer: 800x600\n"), std::string::npos) << seen;
+    if (byWindowManager) {
+      // Wine names its X window after the program, not the Win32 class.
+      Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
+      ASSERT_NE(window, 0u);
+      EXPECT_EQ(windowName(client_, window), valueOf(seen, "caption: "));
+      sendDeleteWindow(client_, window);
+    } else {
+      probeSays("close");
+    }
+    EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+  }
+}
+
+TEST_F(WineProgram, PixelFormatIs565WithDeepDepthAndNoStencilOrAlpha) {
+  std::string format = probeSays("pixelformat");
+  int red = -1, green = -1, blue = -1, alpha = -1, depth = -1, stencil = -1, doubled = -1;
+  ASSERT_EQ(std::sscanf(format.c_str(),
+                        "red %d green %d blue %d alpha %d depth %d stencil %d double %d", &red,
+                        &green, &blue, &alpha, &depth, &stencil, &doubled),
+            7)
+      << format;
+  EXPECT_EQ(red, 5);
+  EXPECT_EQ(green, 6);
+  EXPECT_EQ(blue, 5);
+  EXPECT_EQ(alpha, 0);
+  EXPECT_EQ(stencil, 0);
+  EXPECT_EQ(depth, 32);
+  EXPECT_EQ(doubled, 1);
+}
+
+TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
+  char folder[] = "/tmp/wine_start_up_XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string scene = std::string(folder) + "/shadow2.3DS";
+  struct Case {
+    bool withScene;
+    const char* says;
+  };
+  for (const Case& c : {Case{false, "\"shadow2.3DS\" could not be opened in the working folder."},
+                        Case{true, "\"shadow2.3DS\" holds no mesh."}}) {
+    SCOPED_TRACE(c.says);
+    if (c.withScene) {
+      // A main chunk and nothing in it: a 3D Studio file without a mesh.
+      std::ofstream(scene, std::ios::binary).write("\x4D\x4D\x06\x00\x00\x00", 6);
+    }
+    ChildProcess demo;
+    ASSERT_TRUE(startCommand(demo, {wineRun, wineWindowed}, folder));
+    std::string box = probeSays("messagebox");
+    EXPECT_NE(box.find(std::string("text: ") + c.says + "\n"), std::string::npos) << box;
+    EXPECT_EQ(waitForExit(demo, 20000), 1) << demo.output;
+  }
+  std::remove(scene.c_str());
+  rmdir(folder);
+}
+
+TEST_F(WineProgram, RealKeysArriveAsTheirVirtualKeyCodesAndMoveTheEye) {
+  ChildProcess keys;
+  ASSERT_TRUE(startCommand(keys, {wineRun, probe, "keys"}, "/"));
+  Window window = waitForWindow(client_, "win32_probe.exe", 30000);
+  ASSERT_NE(window, 0u);
+  for (int waited = 0; keys.output.find("ready") == std::string::npos && waited < 3000; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    collectOutput(keys);
+  }
+  moveFocus(client_, window);
+  struct Key {
+    unsigned long keysym;
+    unsigned code;
+  };
+  const Key listed[] = {{XK_Up, 38},     {XK_Down, 40}, {XK_Left, 37},   {XK_Right, 39},
+                        {XK_Home, 36},   {XK_End, 35},  {XK_Delete, 46}, {XK_Next, 34},
+                        {XK_Prior, 33},  {XK_Insert, 45}, {XK_Tab, 9}};
+  for (const Key& key : listed) {
+    pressKey(client_, key.keysym);
+    releaseKey(client_, key.keysym);
+  }
+  // Held for a while, Up moves the eye forward, along -z before any turn.
+  pressKey(client_, XK_Up);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  releaseKey(client_, XK_Up);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  sendDeleteWindow(client_, window);
+  ASSERT_EQ(waitForExit(keys, 20000), 0) << keys.output;
+
+  size_t at = 0;
+  for (const Key& key : listed)
+    for (const char* what : {"down ", "up "}) {
+      at = keys.output.find(std::string(what) + std::to_string(key.code) + " eye", at);
+      ASSERT_NE(at, std::string::npos)
+          << what << key.code << " missing in order:\n" << keys.output;
+    }
+  float x = 0, y = 0, pressedZ = 0, releasedZ = 0;
+  size_t pressed = keys.output.find("down 38 eye", at);
+  size_t released = keys.output.find("up 38 eye", pressed);
+  ASSERT_NE(released, std::string::npos) << keys.output;
+  ASSERT_EQ(std::sscanf(keys.output.c_str() + pressed, "down 38 eye %f %f %f", &x, &y, &pressedZ),
+            3);
+  ASSERT_EQ(std::sscanf(keys.output.c_str() + released, "up 38 eye %f %f %f", &x, &y, &releasedZ),
+            3);
+  EXPECT_LT(releasedZ, pressedZ - 1.0f) << keys.output;
+}
+
+TEST_F(WineProgram, FullScreenTakes640x480x16InTheVirtualDesktopAndGivesItBack) {
+  setVirtualDesktop(true);
+  ChildProcess demo;
+  ASSERT_TRUE(startCommand(demo, {wineRun, wineFullScreen}, DATA_DIR));
+  std::string seen = probeSays("window");
+  std::string screen = probeSays("screen");
+  EXPECT_NE(screen.find("screen: 640x480x16\n"), std::string::npos) << screen;
+  EXPECT_NE(seen.find("outer: 640x480\n"), std::string::npos) << seen;
+  probeSays("close");
+  EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+  screen = probeSays("screen");
+  EXPECT_NE(screen.find("screen: 1024x768x16\n"), std::string::npos) << screen;
+  setVirtualDesktop(false);
+}
+
+TEST_F(WineProgram, FullScreenRefusedRunsInItsWindow) {
+  // Xvfb has one fixed size, so without the virtual desktop DirectDraw refuses.
+  ChildProcess demo;
+  ASSERT_TRUE(startCommand(demo, {wineRun, wineFullScreen}, DATA_DIR));
+  std::string seen = probeSays("window");
+  EXPECT_NE(seen.find("outer: 800x600\n"), std::string::npos) << seen;
+  std::string screen = probeSays("screen");
+  EXPECT_NE(screen.find("screen: 1024x768x16\n"), std::string::npos) << screen;
+  Window window = waitForWindow(client_, "demo_fullscreen.exe", 10000);
+  ASSERT_NE(window, 0u);
+  sendDeleteWindow(client_, window);
+  EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+}
+
+}  // namespace
