@@ -1,7 +1,7 @@
 // Files of gigabytes that cost no disk, for the readers' large-file tests:
 // pieces of bytes at chosen offsets and holes everywhere else. And the
 // process's peak memory, to show that a reader does not grow with its file.
-// POSIX only, like the tests that use it.
+// One implementation per system: this folder for POSIX, tests/windows/ for Windows.
 #pragma once
 
 #include <cstdint>
