@@ -102,19 +102,19 @@ void fillWindow(float width, float height) {
   glPopMatrix();
 }
 
-// Each fragment of the closed volume that lies behind the surface is one
-// crossing of the eye's ray: a face seen from inside is a way out, one seen
-// from outside a way in, and the surface lies inside the volume when the ray
-// leaves more often than it enters. Blending keeps that count exactly, where
-// "write the grey, then saturate" would keep only whether there was any way
-// in: behind a lit face the ray runs through the caster's own volume and out
-// again, so any-semantics would lose the shadows that parts of the mesh cast
-// on each other. Every way out multiplies by exitFactor, every way in by 2,
-// outs first so that nothing saturates early: the pixel stays at 1.0 exactly
+// Each fragment of the closed volume behind the surface is one crossing of
+// the eye's ray: a face seen from inside is a way out, one seen from outside a
+// way in, and the surface is in shadow when the ray leaves more often than it
+// enters. The design's "write the grey, then saturate" keeps only whether
+// there was any way in, which cannot work here: a lit face is itself a way in
+// (the ray goes on through its caster and out), so it would clear every
+// shadow that falls on a lit face. So the blend keeps the count: each way out
+// multiplies by exitFactor, each way in by 2 (GL_DST_COLOR, GL_ONE), outs
+// first so that nothing saturates early; the pixel is back at 1.0 exactly
 // when the ins make up for the outs (0.52 x 2 > 1 absorbs the rounding of
-// each store), and falls to 0.52 or below otherwise. Five outs behind one
-// pixel are counted exactly in every channel; from the sixth the count
-// bottoms out and the pixel stays in shadow.
+// each store) and at 0.52 or below otherwise. Overlapping volumes add up as a
+// stencil count would, up to five outs behind one pixel; past that the 5-6-5
+// buffer runs out of steps and the count is no longer exact.
 constexpr float exitFactor = 0.52f;
 constexpr float shadowGrey = 0.52f;
 

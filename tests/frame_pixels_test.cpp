@@ -32,6 +32,7 @@
 #include "app/navigation.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
+#include "render/infinite_projection.h"
 #include "render/point_light.h"
 #include "render/render_frame.h"
 #include "shadow/edge_list.h"
@@ -828,6 +829,14 @@ TEST_F(FramePixels, BothModesAgreeFromTheStartViews) {
   glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
   Frame designAgain = drawFrame(bundled().window);
   EXPECT_EQ(std::memcmp(projectionBefore, projectionAfter, sizeof projectionBefore), 0);
+  // The second mode's projection: the near plane (z = -15 in eye space) still
+  // at the near end of the depth range, and points at infinity at the far end.
+  float farless[16];
+  infiniteProjection(projectionBefore, farless);
+  EXPECT_NEAR((farless[10] * -15.0f + farless[14]) / (farless[11] * -15.0f), -1.0, 1e-5);
+  EXPECT_EQ(farless[10] / farless[11], 1.0f);
+  EXPECT_EQ(farless[0], projectionBefore[0]);
+  EXPECT_EQ(farless[5], projectionBefore[5]);
   EXPECT_TRUE(designAgain.bits == design.bits) << "the design's mode changed after the second";
   const double bundledAlike = percentAlike(design, behind);
 
