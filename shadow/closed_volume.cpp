@@ -12,7 +12,10 @@
 // for a face read from the face array and for the two faces named by an edge
 // record, so caps and sides agree on every face and the volume has no cracks.
 // Not handled: an edge whose two faces use separate vertices at the same
-// positions is listed twice by the edge list, and its side is then sent twice.
+// positions is listed twice by the edge list, so its side is sent twice and
+// pixels seen through that side are miscounted by one.
+// (The design's open volume only asks whether a side was crossed, so there
+// the second copy is harmless.)
 #include <GL/gl.h>
 
 #include <cstddef>
