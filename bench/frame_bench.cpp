@@ -114,7 +114,7 @@ const Mesh* bundledMesh() {
   return theScene->meshes[0];
 }
 
-// Argument 0: the design's shadow, counted from the eye over open volumes;
+// Argument 0: the first mode's shadow, counted from the eye over open volumes;
 // 1: counted from behind the surface over closed volumes (F2), which adds
 // the two caps, the sides reaching infinity and four full-window quads.
 void BM_BundledFrame(benchmark::State& state) {

@@ -105,7 +105,7 @@ void fillWindow(float width, float height) {
 // Each fragment of the closed volume behind the surface is one crossing of
 // the eye's ray: a face seen from inside is a way out, one seen from outside a
 // way in, and the surface is in shadow when the ray leaves more often than it
-// enters. The design's "write the grey, then saturate" keeps only whether
+// enters. The first mode's "write the grey, then saturate" keeps only whether
 // there was any way in, which cannot work here: a lit face is itself a way in
 // (the ray goes on through its caster and out), so it would clear every
 // shadow that falls on a lit face. So the blend keeps the count: each way out
@@ -161,7 +161,7 @@ void shadowPassesFromBehind(const Mesh* mesh, float width, float height) {
     glEnd();
   }
 
-  // Down to the design's two values: 1 - v, doubled twice (any count that
+  // Down to the first mode's two values: 1 - v, doubled twice (any count that
   // left the pixel below 1 reaches 1, a pixel at 1.0 stays at 0), then
   // (1 - u) + 0.52 u: 1.0 outside the volume, the grey inside.
   glDisable(GL_DEPTH_TEST);

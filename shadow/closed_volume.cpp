@@ -14,7 +14,7 @@
 // Not handled: an edge whose two faces use separate vertices at the same
 // positions is listed twice by the edge list, so its side is sent twice and
 // pixels seen through that side are miscounted by one.
-// (The design's open volume only asks whether a side was crossed, so there
+// (The open volume only asks whether a side was crossed, so there
 // the second copy is harmless.)
 #include <GL/gl.h>
 

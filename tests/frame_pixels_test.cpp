@@ -820,14 +820,14 @@ double percentAlike(const Frame& a, const Frame& b) {
 
 // Where nothing puts the eye inside a volume and every volume ends behind
 // surfaces, the two modes find the same shadow; a frame in the second mode
-// leaves the design's mode exactly as it was, projection included.
+// leaves the first mode exactly as it was, projection included.
 TEST_F(FramePixels, BothModesAgreeFromTheStartViews) {
   float projectionBefore[16], projectionAfter[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projectionBefore);
-  Frame design = drawFrame(bundled().window);
+  Frame fromEye = drawFrame(bundled().window);
   Frame behind = drawFrameCountingFromBehind(bundled().window);
   glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
-  Frame designAgain = drawFrame(bundled().window);
+  Frame fromEyeAgain = drawFrame(bundled().window);
   EXPECT_EQ(std::memcmp(projectionBefore, projectionAfter, sizeof projectionBefore), 0);
   // The second mode's projection: the near plane (z = -15 in eye space) still
   // at the near end of the depth range, and points at infinity at the far end.
@@ -837,8 +837,8 @@ TEST_F(FramePixels, BothModesAgreeFromTheStartViews) {
   EXPECT_EQ(farless[10] / farless[11], 1.0f);
   EXPECT_EQ(farless[0], projectionBefore[0]);
   EXPECT_EQ(farless[5], projectionBefore[5]);
-  EXPECT_TRUE(designAgain.bits == design.bits) << "the design's mode changed after the second";
-  const double bundledAlike = percentAlike(design, behind);
+  EXPECT_TRUE(fromEyeAgain.bits == fromEye.bits) << "the first mode changed after the second";
+  const double bundledAlike = percentAlike(fromEye, behind);
 
   std::unique_ptr<InstalledMesh> scene(makeSyntheticScene());
   lightPosition = synthLight;
@@ -864,13 +864,13 @@ TEST_F(FramePixels, EyeInsideAVolumeOnlyTheSecondModeFindsTheShadow) {
   const Camera camera = currentCamera();
   ASSERT_TRUE(boxBlocksLight(camera.eye, widen(overhead.light), overhead))
       << "the eye should be inside the volume";
-  Frame design = drawFrame(bundled().window);
+  Frame fromEye = drawFrame(bundled().window);
   Frame behind = drawFrameCountingFromBehind(bundled().window);
   scene->dropShadowVolume();
   Frame unshadowed = drawFrame(bundled().window);
   std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera, overhead);
 
-  long judged = 0, inShadow = 0, designAgrees = 0, behindAgrees = 0;
+  long judged = 0, inShadow = 0, fromEyeAgrees = 0, behindAgrees = 0;
   for (int y = 0; y < windowHeight; ++y)
     for (int x = 0; x < windowWidth; ++x) {
       const PixelTruth& pixel =
@@ -879,20 +879,20 @@ TEST_F(FramePixels, EyeInsideAVolumeOnlyTheSecondModeFindsTheShadow) {
       ++judged;
       if (pixel.sight.shadowed) ++inShadow;
       const int lit = unshadowed.at(x, y).g;
-      if ((lit - design.at(x, y).g >= 2) == pixel.sight.shadowed) ++designAgrees;
+      if ((lit - fromEye.at(x, y).g >= 2) == pixel.sight.shadowed) ++fromEyeAgrees;
       if ((lit - behind.at(x, y).g >= 2) == pixel.sight.shadowed) ++behindAgrees;
     }
-  const double designShare = 100.0 * static_cast<double>(designAgrees) / static_cast<double>(judged);
+  const double fromEyeShare = 100.0 * static_cast<double>(fromEyeAgrees) / static_cast<double>(judged);
   const double behindShare = 100.0 * static_cast<double>(behindAgrees) / static_cast<double>(judged);
   std::printf("eye inside the volume: %ld receiver pixels judged, %ld in shadow; agree with the "
-              "ray cast: design's mode %.3f%%, second mode %.3f%%\n",
-              judged, inShadow, designShare, behindShare);
-  RecordProperty("design_agreement_percent", std::to_string(designShare));
+              "ray cast: from the eye %.3f%%, second mode %.3f%%\n",
+              judged, inShadow, fromEyeShare, behindShare);
+  RecordProperty("from_the_eye_agreement_percent", std::to_string(fromEyeShare));
   RecordProperty("second_mode_agreement_percent", std::to_string(behindShare));
   EXPECT_GT(inShadow, 50000) << "the shadow should be in view";
   EXPECT_GT(judged - inShadow, 50000) << "lit receiver should be in view";
   EXPECT_GE(behindShare, 99.0);
-  EXPECT_LT(designShare, 99.0);
+  EXPECT_LT(fromEyeShare, 99.0);
 }
 
 // A cube alone, the light between it and the eye: its volume opens away from
@@ -904,26 +904,26 @@ TEST_F(FramePixels, CubeAloneLeavesTheBackgroundWhiteOnlyInTheSecondMode) {
   InstalledMesh cube(vertices, faces);
   lightPosition = Vec3{0.0f, 0.0f, 60.0f};
   placeEye(200.0f);
-  Frame design = drawFrame(bundled().window);
+  Frame fromEye = drawFrame(bundled().window);
   Frame behind = drawFrameCountingFromBehind(bundled().window);
   cube.dropShadowVolume();
   Frame plain = drawFrame(bundled().window);
 
   auto white = [](const Rgb565& c) { return c.r == redMax && c.g == greenMax && c.b == blueMax; };
-  long background = 0, greyInDesign = 0, notWhiteInSecond = 0;
+  long background = 0, greyFromEye = 0, notWhiteInSecond = 0;
   for (int y = 0; y < windowHeight; ++y)
     for (int x = 0; x < windowWidth; ++x) {
       if (!white(plain.at(x, y))) continue;  // the cube or the marker
       ++background;
-      if (!white(design.at(x, y))) ++greyInDesign;
+      if (!white(fromEye.at(x, y))) ++greyFromEye;
       if (!white(behind.at(x, y))) ++notWhiteInSecond;
     }
-  std::printf("cube alone: %ld background pixels; grey in the design's mode %ld, not white in "
+  std::printf("cube alone: %ld background pixels; grey counted from the eye %ld, not white in "
               "the second mode %ld\n",
-              background, greyInDesign, notWhiteInSecond);
-  RecordProperty("phantom_grey_pixels_design", std::to_string(greyInDesign));
+              background, greyFromEye, notWhiteInSecond);
+  RecordProperty("phantom_grey_pixels_from_the_eye", std::to_string(greyFromEye));
   EXPECT_GT(background, 400000);
-  EXPECT_GT(greyInDesign, 20000) << "the design's mode should show the phantom";
+  EXPECT_GT(greyFromEye, 20000) << "counting from the eye should show the phantom";
   EXPECT_EQ(notWhiteInSecond, 0);
 }
 

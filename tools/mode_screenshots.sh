@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pair of screenshots of the two shadow modes: runs a built
 # demo_windowed on its own 16-bit Xvfb, steps back from the start view by
-# holding Down, then saves the window in the design's mode, presses F2 and
+# holding Down, then saves the window in the first mode, presses F2 and
 # saves the same view counted from behind the surface. The view depends on the
 # frame rate (a fixed step per frame), so each run steps back a little
 # differently; both pictures of one run show the same view.
