@@ -11,15 +11,18 @@
 // Whether a face faces the light is worked out by one function, the same way
 // for a face read from the face array and for the two faces named by an edge
 // record, so caps and sides agree on every face and the volume has no cracks.
-// Not handled: an edge whose two faces use separate vertices at the same
-// positions is listed twice by the edge list, so its side is sent twice and
-// pixels seen through that side are miscounted by one.
-// (The open volume only asks whether a side was crossed, so there
-// the second copy is harmless.)
+// An edge whose two faces use separate vertices at the same positions is
+// listed twice by the edge list, once from each face; its side is then sent
+// only from the record of the face that faces the light, since a side sent
+// twice would miscount every pixel seen through it. (The open volume only
+// asks whether a side was crossed, so there the second copy is harmless.)
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 #include "shadow/shadow_volume.h"
 
@@ -116,6 +119,7 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
     bool otherLit = false;
     if (!open) otherLit = facesLight(b, a, arrays.vertex(edge.neighbourApex), light);
     if (ownLit == otherLit) continue;
+    if (!ownLit && static_cast<size_t>(k) < listedTwice.size() && listedTwice[k] != 0) continue;
 
     // The volume lies on the lit face's side of the plane through the light
     // and the edge; the quad shows its outside to an eye on the other side.
@@ -172,4 +176,53 @@ bool ShadowVolume::drawDarkCap(float lightX, float lightY, float lightZ) const {
     vertexAtInfinity(corner[1], light);
   }
   return true;
+}
+
+void findEdgesListedTwice(ShadowVolume& volume) {
+  volume.listedTwice.clear();
+  if (!volume.hasVertexArray || !volume.hasEdgeArray || volume.vertexArray == nullptr ||
+      volume.edgeArray == nullptr || volume.edgeArrayCount <= 0)
+    return;
+  const Arrays arrays{volume};
+  const int32_t count = volume.edgeArrayCount;
+  std::vector<Edge> edges(static_cast<size_t>(count));
+  for (int32_t k = 0; k < count; ++k) edges[static_cast<size_t>(k)] = arrays.edge(k);
+  // The other face's own record names the same two apexes the other way
+  // round; records are sorted by their apexes to find it.
+  std::vector<int32_t> order(static_cast<size_t>(count));
+  std::iota(order.begin(), order.end(), 0);
+  const auto apexes = [&](int32_t k) {
+    const Edge& e = edges[static_cast<size_t>(k)];
+    return std::make_pair(e.apex, e.neighbourApex);
+  };
+  std::sort(order.begin(), order.end(),
+            [&](int32_t x, int32_t y) { return apexes(x) < apexes(y); });
+  const auto named = [&](const Edge& e) {
+    return arrays.names(e.vertex0) && arrays.names(e.vertex1);
+  };
+  const auto samePlace = [&](int32_t i, int32_t j) {
+    const Vec3 a = arrays.vertex(i);
+    const Vec3 b = arrays.vertex(j);
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+  };
+  volume.listedTwice.assign(static_cast<size_t>(count), 0);
+  for (int32_t k = 0; k < count; ++k) {
+    const Edge& e = edges[static_cast<size_t>(k)];
+    if (e.apex < 0 || e.neighbourApex < 0 || !named(e)) continue;
+    using Apexes = std::pair<int32_t, int32_t>;
+    const Apexes key{e.neighbourApex, e.apex};
+    const auto first = std::lower_bound(order.begin(), order.end(), key,
+                                        [&](int32_t x, const Apexes& v) { return apexes(x) < v; });
+    const auto last = std::upper_bound(first, order.end(), key,
+                                       [&](const Apexes& v, int32_t x) { return v < apexes(x); });
+    for (auto it = first; it != last; ++it) {
+      const Edge& other = edges[static_cast<size_t>(*it)];
+      if (*it == k || !named(other)) continue;
+      if ((samePlace(other.vertex0, e.vertex1) && samePlace(other.vertex1, e.vertex0)) ||
+          (samePlace(other.vertex0, e.vertex0) && samePlace(other.vertex1, e.vertex1))) {
+        volume.listedTwice[static_cast<size_t>(k)] = 1;
+        break;
+      }
+    }
+  }
 }

@@ -59,6 +59,7 @@ void ShadowVolume::setVertexArray(const void* base, int32_t count, int32_t strid
   vertexArrayCount = count;
   vertexArrayStride = stride;
   hasVertexArray = true;
+  findEdgesListedTwice(*this);
 }
 
 void ShadowVolume::setEdgeArray(const void* base, int32_t count, int32_t stride,
@@ -67,6 +68,7 @@ void ShadowVolume::setEdgeArray(const void* base, int32_t count, int32_t stride,
   edgeArrayCount = count;
   edgeArrayStride = stride;
   hasEdgeArray = true;
+  findEdgesListedTwice(*this);
 }
 
 void ShadowVolume::setFaceArray(const void* base, int32_t count, int32_t stride,

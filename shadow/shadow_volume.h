@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "assets/scene.h"
 
@@ -62,4 +63,13 @@ class ShadowVolume {
   const uint8_t* faceArray;
   int32_t faceArrayCount;
   int32_t faceArrayStride;
+  // One flag per edge record, made whenever the vertex or edge array is set:
+  // 1 where the edge's other face has a record of its own (the two faces use
+  // separate vertices at the same positions), so that the closed volume sends
+  // such an edge's side once, not once from each record.
+  std::vector<uint8_t> listedTwice;
 };
+
+// Fills volume.listedTwice from its vertex and edge arrays (empty until both
+// are set). Sorts the records once; the set-up operations call it.
+void findEdgesListedTwice(ShadowVolume& volume);

@@ -253,8 +253,10 @@ TEST(ShadowVolumeDraw, ClosedCubeSilhouetteIsSplitBetweenThePasses) {
 // the other way: every directed edge of the triangles sent has its reverse
 // sent as often. A side missing, sent twice or sent in both passes, a cap
 // face missing or a winding turned, and the count from behind the surface
-// goes wrong. Checked on a closed cube and on an open, bent sheet (whose
-// border edges have one face each), for lights and eyes all round.
+// goes wrong. Checked on a closed cube, on the same cube with four vertices
+// of its own for every side (as flat-shaded exports have it, so the edge list
+// holds each edge twice) and on an open, bent sheet (whose border edges have
+// one face each), for lights and eyes all round.
 TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForClosedAndOpenMeshes) {
   std::vector<Vec3> cubeVertices;
   for (int i = 0; i < 8; ++i)
@@ -279,13 +281,22 @@ TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForClosedAndOpenMeshes) {
       sheetFaces.push_back({{v, v + 1, v + 4}});
       sheetFaces.push_back({{v, v + 4, v + 3}});
     }
+  std::vector<Vec3> flatVertices;
+  std::vector<Face> flatFaces;
+  for (const auto& q : sides) {
+    const int first = static_cast<int>(flatVertices.size());
+    for (int n = 0; n < 4; ++n) flatVertices.push_back(cubeVertices[static_cast<size_t>(q[n])]);
+    flatFaces.push_back({{first, first + 1, first + 2}});
+    flatFaces.push_back({{first, first + 2, first + 3}});
+  }
   TestMesh cube(cubeVertices, cubeFaces);
+  TestMesh flatCube(flatVertices, flatFaces);
   TestMesh sheet(sheetVertices, sheetFaces);
 
   using Corner = std::tuple<int, float, float, float>;
   std::mt19937 random(7);
   std::uniform_real_distribution<float> place(-6.0f, 6.0f);
-  for (TestMesh* test : {&cube, &sheet}) {
+  for (TestMesh* test : {&cube, &flatCube, &sheet}) {
     Mesh& mesh = test->mesh;
     buildEdgeList(mesh);
     ShadowVolume volume;
@@ -318,7 +329,8 @@ TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForClosedAndOpenMeshes) {
         auto reverse = directed.find({edge.second, edge.first});
         const int reverseCount = reverse == directed.end() ? 0 : reverse->second;
         ASSERT_EQ(count, reverseCount)
-            << (test == &cube ? "cube" : "sheet") << ", light (" << lamp.x << ", " << lamp.y
+            << (test == &cube ? "cube" : test == &flatCube ? "flat cube" : "sheet")
+            << ", light (" << lamp.x << ", " << lamp.y
             << ", " << lamp.z << "): an edge of the volume is not closed";
       }
     }
