@@ -3,7 +3,8 @@
 // triangles, without caps (draw). For the mode that counts from behind the
 // surface the same object also gives the volume closed (closed_volume.cpp):
 // sides reaching infinity, the light cap and the cap at infinity. The object
-// borrows the mesh's vertex, edge and face arrays; it owns none of them.
+// borrows the mesh's vertex, edge and face arrays and owns none of them; it
+// keeps only one flag per edge record of its own (listedTwice).
 #pragma once
 
 #include <cstdint>
