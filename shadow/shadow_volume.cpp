@@ -59,7 +59,6 @@ void ShadowVolume::setVertexArray(const void* base, int32_t count, int32_t strid
   vertexArrayCount = count;
   vertexArrayStride = stride;
   hasVertexArray = true;
-  findEdgesListedTwice(*this);
 }
 
 void ShadowVolume::setEdgeArray(const void* base, int32_t count, int32_t stride,

@@ -64,13 +64,14 @@ class ShadowVolume {
   const uint8_t* faceArray;
   int32_t faceArrayCount;
   int32_t faceArrayStride;
-  // One flag per edge record, made whenever the vertex or edge array is set:
+  // One flag per edge record, made when the edge array is set (from the
+  // vertex array set before it, as the start-up sets them):
   // 1 where the edge's other face has a record of its own (the two faces use
   // separate vertices at the same positions), so that the closed volume sends
   // such an edge's side once, not once from each record.
   std::vector<uint8_t> listedTwice;
 };
 
-// Fills volume.listedTwice from its vertex and edge arrays (empty until both
-// are set). Sorts the records once; the set-up operations call it.
+// Fills volume.listedTwice from its vertex and edge arrays (empty unless both
+// are set). Sorts the records once; setEdgeArray calls it.
 void findEdgesListedTwice(ShadowVolume& volume);
