@@ -11,6 +11,7 @@
 KeyFlags KeyState{};
 uint8_t moveLight = 1;
 Vec3 viewOrigin{0.0f, 0.0f, 0.0f};
+uint8_t shadowFromBehind = 0;
 
 namespace {
 
@@ -53,6 +54,7 @@ void keyDown(uint32_t code) {
     return;
   }
   if (code == VK_TAB) moveLight = moveLight == 0 ? 1 : 0;
+  if (code == VK_F1 + 1) shadowFromBehind = shadowFromBehind == 0 ? 1 : 0;
 }
 
 void keyUp(uint32_t code) {

@@ -1,6 +1,7 @@
-// Keyboard navigation: key messages only record which keys are held; once per
-// frame the held keys move the viewer, move the light or turn the view about
-// the eye, all on OpenGL's modelview matrix. Needs the current OpenGL context.
+// Keyboard navigation: key messages only record which keys are held (Tab and
+// F2 flip a mode on each key-down); once per frame the held keys move the
+// viewer, move the light or turn the view about the eye, all on OpenGL's
+// modelview matrix. Needs the current OpenGL context.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,9 @@ struct KeyFlags {
 extern KeyFlags KeyState;
 extern uint8_t moveLight;  // 1: the editing keys move the light; 0: they turn the view
 extern Vec3 viewOrigin;    // sum of every model-space translation of the view
+// 0 at start: the frame counts the shadow from the eye forward over open
+// volumes; 1: from behind the surface over closed ones. F2 flips it.
+extern uint8_t shadowFromBehind;
 
 void keyDown(uint32_t code);
 void keyUp(uint32_t code);

@@ -45,7 +45,11 @@ ShadowVolume::ShadowVolume()
       hasEdgeArray(false),
       edgeArray(nullptr),
       edgeArrayCount(0),
-      edgeArrayStride(0) {}
+      edgeArrayStride(0),
+      hasFaceArray(false),
+      faceArray(nullptr),
+      faceArrayCount(0),
+      faceArrayStride(0) {}
 
 void ShadowVolume::setExtrusionLength(float length) { extrusionLength = length; }
 
@@ -63,6 +67,15 @@ void ShadowVolume::setEdgeArray(const void* base, int32_t count, int32_t stride,
   edgeArrayCount = count;
   edgeArrayStride = stride;
   hasEdgeArray = true;
+  findEdgesListedTwice(*this);
+}
+
+void ShadowVolume::setFaceArray(const void* base, int32_t count, int32_t stride,
+                                int32_t byteOffset) {
+  faceArray = base == nullptr ? nullptr : static_cast<const uint8_t*>(base) + byteOffset;
+  faceArrayCount = count;
+  faceArrayStride = stride;
+  hasFaceArray = true;
 }
 
 void ShadowVolume::extrudePoint(const Vec3& from, const Vec3& through, Vec3& out, float factor) {

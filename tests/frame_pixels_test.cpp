@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -31,6 +32,7 @@
 #include "app/navigation.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
+#include "render/infinite_projection.h"
 #include "render/point_light.h"
 #include "render/render_frame.h"
 #include "shadow/edge_list.h"
@@ -389,12 +391,20 @@ struct Sight {
   double shade = 0.0;  // the per-vertex shade interpolated at the point seen
 };
 
+// Where the box is and where the light, for the ray cast.
+struct BoxAndLight {
+  Vec3 low;
+  Vec3 high;
+  Vec3 light;
+};
+const BoxAndLight synthetic{boxLow, boxHigh, synthLight};
+
 // The segment from p to the light passes through the box's inside.
-bool boxBlocksLight(const Vec3d& p, const Vec3d& light) {
+bool boxBlocksLight(const Vec3d& p, const Vec3d& light, const BoxAndLight& box = synthetic) {
   double enter = -std::numeric_limits<double>::infinity();
   double leave = std::numeric_limits<double>::infinity();
-  const Vec3d low = widen(boxLow);
-  const Vec3d high = widen(boxHigh);
+  const Vec3d low = widen(box.low);
+  const Vec3d high = widen(box.high);
   Vec3d d = light - p;
   for (int axis = 0; axis < 3; ++axis) {
     double from = component(p, axis);
@@ -417,12 +427,13 @@ bool boxBlocksLight(const Vec3d& p, const Vec3d& light) {
 
 class SyntheticSight {
  public:
-  SyntheticSight(const Mesh& mesh, const Camera& camera) : mesh_(mesh), camera_(camera) {}
+  SyntheticSight(const Mesh& mesh, const Camera& camera, const BoxAndLight& box)
+      : mesh_(mesh), camera_(camera), box_(box) {}
 
   Sight at(double x, double yUp) const {
     const Vec3d eye = camera_.eye;
     const Vec3d direction = rayDirection(camera_, x, yUp);
-    const Vec3d light = widen(synthLight);
+    const Vec3d light = widen(box_.light);
     Sight sight;
     double nearest = std::numeric_limits<double>::infinity();
     auto consider = [&](int32_t face, int surface) {
@@ -471,13 +482,15 @@ class SyntheticSight {
         return sight;
       }
     }
-    if (sight.surface >= 0) sight.shadowed = boxBlocksLight(eye + nearest * direction, light);
+    if (sight.surface >= 0)
+      sight.shadowed = boxBlocksLight(eye + nearest * direction, light, box_);
     return sight;
   }
 
  private:
   const Mesh& mesh_;
   Camera camera_;
+  BoxAndLight box_;
 };
 
 struct PixelTruth {
@@ -488,8 +501,9 @@ struct PixelTruth {
 
 // The ray cast for every pixel, with the pixels within two of a change of
 // surface or of shadow marked.
-std::vector<PixelTruth> castEveryPixel(const Mesh& mesh, const Camera& camera) {
-  SyntheticSight sights(mesh, camera);
+std::vector<PixelTruth> castEveryPixel(const Mesh& mesh, const Camera& camera,
+                                       const BoxAndLight& box = synthetic) {
+  SyntheticSight sights(mesh, camera, box);
   std::vector<PixelTruth> truth(static_cast<size_t>(windowWidth) * windowHeight);
   for (int y = 0; y < windowHeight; ++y)
     for (int x = 0; x < windowWidth; ++x) {
@@ -521,11 +535,11 @@ std::vector<PixelTruth> castEveryPixel(const Mesh& mesh, const Camera& camera) {
   return truth;
 }
 
-InstalledMesh* makeSyntheticScene() {
+InstalledMesh* makeSyntheticScene(const BoxAndLight& box = synthetic) {
   std::vector<Vec3> vertices;
   std::vector<Face> faces;
   addReceiver(vertices, faces);
-  addBox(vertices, faces, boxLow, boxHigh);
+  addBox(vertices, faces, box.low, box.high);
   return new InstalledMesh(vertices, faces);
 }
 
@@ -535,9 +549,13 @@ class FramePixels : public testing::Test {
     ASSERT_TRUE(bundled().started) << "no window, context or bundled scene from " << DATA_DIR;
     putBackBundled();
     lightPosition = Vec3{20.0f, 20.0f, 70.0f};
+    shadowFromBehind = 0;
     placeEye(200.0f);
   }
-  void TearDown() override { putBackBundled(); }
+  void TearDown() override {
+    shadowFromBehind = 0;
+    putBackBundled();
+  }
 };
 
 TEST_F(FramePixels, ReadBackAfterTheSwapIsWhatTheWindowShows) {
@@ -799,6 +817,133 @@ TEST_F(FramePixels, BundledFirstFrameShadowsTheWallAndTheLBlockItself) {
     EXPECT_LE(got.g, without.g - 4) << p.what << ": " << got.g << " against " << without.g
                                    << " without the shadow volume";
   }
+}
+
+// ---------------------------------------------------------------------------
+// The second mode (F2): counted from behind the surface over closed volumes,
+// under a projection without a far plane.
+
+Frame drawFrameCountingFromBehind(WindowHandle window) {
+  shadowFromBehind = 1;
+  Frame frame = drawFrame(window);
+  shadowFromBehind = 0;
+  return frame;
+}
+
+double percentAlike(const Frame& a, const Frame& b) {
+  long alike = 0;
+  for (size_t i = 0; i < a.bits.size(); ++i)
+    if (a.bits[i] == b.bits[i]) ++alike;
+  return 100.0 * static_cast<double>(alike) / static_cast<double>(a.bits.size());
+}
+
+// Where nothing puts the eye inside a volume and every volume ends behind
+// surfaces, the two modes find the same shadow; a frame in the second mode
+// leaves the first mode exactly as it was, projection included.
+TEST_F(FramePixels, BothModesAgreeFromTheStartViews) {
+  float projectionBefore[16], projectionAfter[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projectionBefore);
+  Frame fromEye = drawFrame(bundled().window);
+  Frame behind = drawFrameCountingFromBehind(bundled().window);
+  glGetFloatv(GL_PROJECTION_MATRIX, projectionAfter);
+  Frame fromEyeAgain = drawFrame(bundled().window);
+  EXPECT_EQ(std::memcmp(projectionBefore, projectionAfter, sizeof projectionBefore), 0);
+  // The second mode's projection: the near plane (z = -15 in eye space) still
+  // at the near end of the depth range, and points at infinity at the far end.
+  float farless[16];
+  infiniteProjection(projectionBefore, farless);
+  EXPECT_NEAR((farless[10] * -15.0f + farless[14]) / (farless[11] * -15.0f), -1.0, 1e-5);
+  EXPECT_EQ(farless[10] / farless[11], 1.0f);
+  EXPECT_EQ(farless[0], projectionBefore[0]);
+  EXPECT_EQ(farless[5], projectionBefore[5]);
+  EXPECT_TRUE(fromEyeAgain.bits == fromEye.bits) << "the first mode changed after the second";
+  const double bundledAlike = percentAlike(fromEye, behind);
+
+  std::unique_ptr<InstalledMesh> scene(makeSyntheticScene());
+  lightPosition = synthLight;
+  placeSyntheticEye();
+  const double syntheticAlike =
+      percentAlike(drawFrame(bundled().window), drawFrameCountingFromBehind(bundled().window));
+  std::printf("pixels alike in both modes: bundled start view %.3f%%, synthetic %.3f%%\n",
+              bundledAlike, syntheticAlike);
+  RecordProperty("bundled_alike_percent", std::to_string(bundledAlike));
+  RecordProperty("synthetic_alike_percent", std::to_string(syntheticAlike));
+  EXPECT_GE(bundledAlike, 99.9);
+  EXPECT_GE(syntheticAlike, 99.9);
+}
+
+// A box high over the receiver, the light above it, and the eye between box
+// and receiver, inside the box's volume, looking straight down at the box's
+// shadow and the lit receiver around it (further than the near plane).
+TEST_F(FramePixels, EyeInsideAVolumeOnlyTheSecondModeFindsTheShadow) {
+  const BoxAndLight overhead{{-8.0f, -8.0f, 60.0f}, {8.0f, 8.0f, 70.0f}, {0.0f, 0.0f, 150.0f}};
+  std::unique_ptr<InstalledMesh> scene(makeSyntheticScene(overhead));
+  lightPosition = overhead.light;
+  placeEye(40.0f);
+  const Camera camera = currentCamera();
+  ASSERT_TRUE(boxBlocksLight(camera.eye, widen(overhead.light), overhead))
+      << "the eye should be inside the volume";
+  Frame fromEye = drawFrame(bundled().window);
+  Frame behind = drawFrameCountingFromBehind(bundled().window);
+  scene->dropShadowVolume();
+  Frame unshadowed = drawFrame(bundled().window);
+  std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera, overhead);
+
+  long judged = 0, inShadow = 0, fromEyeAgrees = 0, behindAgrees = 0;
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      const PixelTruth& pixel =
+          truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)];
+      if (pixel.sight.surface != 0 || pixel.nearBoundary) continue;
+      ++judged;
+      if (pixel.sight.shadowed) ++inShadow;
+      const int lit = unshadowed.at(x, y).g;
+      if ((lit - fromEye.at(x, y).g >= 2) == pixel.sight.shadowed) ++fromEyeAgrees;
+      if ((lit - behind.at(x, y).g >= 2) == pixel.sight.shadowed) ++behindAgrees;
+    }
+  const double fromEyeShare = 100.0 * static_cast<double>(fromEyeAgrees) / static_cast<double>(judged);
+  const double behindShare = 100.0 * static_cast<double>(behindAgrees) / static_cast<double>(judged);
+  std::printf("eye inside the volume: %ld receiver pixels judged, %ld in shadow; agree with the "
+              "ray cast: from the eye %.3f%%, second mode %.3f%%\n",
+              judged, inShadow, fromEyeShare, behindShare);
+  RecordProperty("from_the_eye_agreement_percent", std::to_string(fromEyeShare));
+  RecordProperty("second_mode_agreement_percent", std::to_string(behindShare));
+  EXPECT_GT(inShadow, 50000) << "the shadow should be in view";
+  EXPECT_GT(judged - inShadow, 50000) << "lit receiver should be in view";
+  EXPECT_GE(behindShare, 99.0);
+  EXPECT_LT(fromEyeShare, 99.0);
+}
+
+// A cube alone, the light between it and the eye: its volume opens away from
+// the eye with nothing behind it to fall on.
+TEST_F(FramePixels, CubeAloneLeavesTheBackgroundWhiteOnlyInTheSecondMode) {
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  addBox(vertices, faces, {-10.0f, -10.0f, -10.0f}, {10.0f, 10.0f, 10.0f});
+  InstalledMesh cube(vertices, faces);
+  lightPosition = Vec3{0.0f, 0.0f, 60.0f};
+  placeEye(200.0f);
+  Frame fromEye = drawFrame(bundled().window);
+  Frame behind = drawFrameCountingFromBehind(bundled().window);
+  cube.dropShadowVolume();
+  Frame plain = drawFrame(bundled().window);
+
+  auto white = [](const Rgb565& c) { return c.r == redMax && c.g == greenMax && c.b == blueMax; };
+  long background = 0, greyFromEye = 0, notWhiteInSecond = 0;
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      if (!white(plain.at(x, y))) continue;  // the cube or the marker
+      ++background;
+      if (!white(fromEye.at(x, y))) ++greyFromEye;
+      if (!white(behind.at(x, y))) ++notWhiteInSecond;
+    }
+  std::printf("cube alone: %ld background pixels; grey counted from the eye %ld, not white in "
+              "the second mode %ld\n",
+              background, greyFromEye, notWhiteInSecond);
+  RecordProperty("phantom_grey_pixels_from_the_eye", std::to_string(greyFromEye));
+  EXPECT_GT(background, 400000);
+  EXPECT_GT(greyFromEye, 20000) << "counting from the eye should show the phantom";
+  EXPECT_EQ(notWhiteInSecond, 0);
 }
 
 }  // namespace

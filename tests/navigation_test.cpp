@@ -128,6 +128,7 @@ void useOwnContext() {
 void resetNavigation() {
   KeyState = KeyFlags{};
   moveLight = 1;
+  shadowFromBehind = 0;
   viewOrigin = Vec3{0.0f, 0.0f, 0.0f};
   lightPosition = Vec3{20.0f, 20.0f, 70.0f};
 }
@@ -179,8 +180,8 @@ TEST_F(Navigation, EachKeyHoldsItsOwnFlagFromKeyDownToKeyUp) {
 
 TEST_F(Navigation, OtherKeysChangeNoFlagAndNoMode) {
   keyDown(VK_LEFT);
-  for (uint32_t code : {0u, VK_SPACE, VK_SHIFT, VK_ESCAPE, uint32_t{'A'}, VK_F1, 0xFFFFFFFFu,
-                        VK_UP + 0x10000u}) {
+  for (uint32_t code : {0u, VK_SPACE, VK_SHIFT, VK_ESCAPE, uint32_t{'A'}, VK_F1, VK_F1 + 2,
+                        0xFFFFFFFFu, VK_UP + 0x10000u, VK_F1 + 1 + 0x10000u}) {
     keyDown(code);
     keyUp(code);
   }
@@ -188,6 +189,7 @@ TEST_F(Navigation, OtherKeysChangeNoFlagAndNoMode) {
   leftOnly.left = 1;
   EXPECT_EQ(std::memcmp(&KeyState, &leftOnly, sizeof leftOnly), 0);
   EXPECT_EQ(moveLight, 1);
+  EXPECT_EQ(shadowFromBehind, 0);
 }
 
 TEST_F(Navigation, TabFlipsTheModeOnEveryKeyDownAndNotOnKeyUp) {
@@ -201,6 +203,20 @@ TEST_F(Navigation, TabFlipsTheModeOnEveryKeyDownAndNotOnKeyUp) {
   moveLight = 7;  // any non-zero value is light mode
   keyDown(VK_TAB);
   EXPECT_EQ(moveLight, 0);
+}
+
+TEST_F(Navigation, F2FlipsTheShadowModeOnEveryKeyDownAndNothingElse) {
+  keyDown(VK_LEFT);
+  for (int repeat = 1; repeat <= 5; ++repeat) {
+    keyDown(VK_F1 + 1);
+    EXPECT_EQ(shadowFromBehind, repeat % 2 == 1 ? 1 : 0) << "key-down " << repeat;
+  }
+  keyUp(VK_F1 + 1);
+  EXPECT_EQ(shadowFromBehind, 1);
+  KeyFlags leftOnly{};
+  leftOnly.left = 1;
+  EXPECT_EQ(std::memcmp(&KeyState, &leftOnly, sizeof leftOnly), 0);
+  EXPECT_EQ(moveLight, 1);
 }
 
 TEST_F(Navigation, TheStartUpMovePutsTheEyeTwoHundredInFrontOfTheOrigin) {
@@ -615,4 +631,37 @@ TEST_F(RealKeys, HoldingUpBringsTheSceneNearer) {
   EXPECT_NEAR(std::atan2(end.y - cy, end.x - cx), std::atan2(start.y - cy, start.x - cx), 0.05);
   EXPECT_GT(end.pixels, start.pixels);  // and the marker looks bigger
   EXPECT_GT(differingPixels(before, after), 10000u);
+}
+
+// F2 goes through the window system like any key and switches the frame to
+// counting from behind the surface; from the start view that finds the same
+// shadow, and the program goes on drawing, captioning and taking keys.
+TEST_F(RealKeys, F2SwitchesTheShadowModeAndTheOtherKeysStillWork) {
+  Picture before, switched, after;
+  Marker start, end;
+  bool moved = false;
+  std::string caption;
+  int exitCode = runProgram([&](X11Client& client, Window window) {
+    ASSERT_TRUE(waitForSteadyPicture(client, window, before, 30000));
+    pressKey(client, XK_F2);
+    releaseKey(client, XK_F2);
+    ASSERT_TRUE(waitForSteadyPicture(client, window, switched, 10000));
+    start = findMarker(switched);
+    moved = holdKeyUntil(client, window, XK_Home, [&](const Picture& now) {
+      Marker m = findMarker(now);
+      return m.pixels > 20 && m.y <= start.y - 20.0;
+    }, 20000);
+    ASSERT_TRUE(waitForSteadyPicture(client, window, after, 10000)) << "still changing after key-up";
+    end = findMarker(after);
+    caption = windowName(client, window);
+  });
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(shadowFromBehind, 1) << "one press of F2 should flip the mode once";
+  EXPECT_EQ(moveLight, 1) << "F2 is not Tab";
+  EXPECT_LE(differingPixels(before, switched), before.rgb.size() / 1000);
+  ASSERT_TRUE(moved) << "Home should still move the light";
+  EXPECT_NEAR(end.x, start.x, 3.0);
+  char* rest = nullptr;
+  std::strtod(caption.c_str(), &rest);
+  EXPECT_TRUE(rest != caption.c_str() && *rest == '\0') << "caption \"" << caption << "\"";
 }

@@ -1,8 +1,9 @@
 // What the shadow volume sends to OpenGL, call by call: the silhouette test,
 // the choice of pass by the eye's side, the extruded corners and their order,
 // the records it passes over, the strides it reads at, and the silhouette of
-// a closed mesh split between the two passes. This program's own glColor3f
-// and glVertex3f stand in for OpenGL's and record every call.
+// a closed mesh split between the two passes; and that the closed volume's
+// pieces close up. This program's own glColor3f, glVertex3f and glVertex4f
+// stand in for OpenGL's and record every call.
 #include "shadow/shadow_volume.h"
 
 #include <GL/gl.h>
@@ -11,7 +12,9 @@
 #include <cstring>
 #include <map>
 #include <ostream>
+#include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -21,7 +24,7 @@
 namespace {
 
 struct GlCall {
-  enum Kind { colour, vertex } kind;
+  enum Kind { colour, vertex, vertexAtInfinity } kind;
   float x;
   float y;
   float z;
@@ -45,6 +48,11 @@ extern "C" void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
 
 extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
   theCalls.push_back({GlCall::vertex, x, y, z});
+}
+
+// Only points at infinity are sent this way; anything else is kept apart.
+extern "C" void glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w) {
+  theCalls.push_back({w == 0.0f ? GlCall::vertexAtInfinity : GlCall::colour, x, y, z});
 }
 
 namespace {
@@ -238,6 +246,96 @@ TEST(ShadowVolumeDraw, ClosedCubeSilhouetteIsSplitBetweenThePasses) {
   EXPECT_EQ(both, (std::set<std::pair<int, int>>{{1, 3}, {1, 5}, {3, 7}, {5, 7}}));
   EXPECT_FALSE(front.empty());
   EXPECT_FALSE(back.empty());
+}
+
+// The light cap, the sides in both passes and the dark cap together make a
+// closed surface, each piece wound so that its neighbours run the shared edge
+// the other way: every directed edge of the triangles sent has its reverse
+// sent as often. A side missing, sent twice or sent in both passes, a cap
+// face missing or a winding turned, and the count from behind the surface
+// goes wrong. Checked on a closed cube, on the same cube with four vertices
+// of its own for every side (as flat-shaded exports have it, so the edge list
+// holds each edge twice) and on an open, bent sheet (whose border edges have
+// one face each), for lights and eyes all round.
+TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForClosedAndOpenMeshes) {
+  std::vector<Vec3> cubeVertices;
+  for (int i = 0; i < 8; ++i)
+    cubeVertices.push_back({i & 4 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 1 ? 1.0f : -1.0f});
+  std::vector<Face> cubeFaces;
+  const int sides[6][4] = {{1, 5, 7, 3}, {0, 2, 6, 4}, {4, 6, 7, 5},
+                           {0, 1, 3, 2}, {2, 3, 7, 6}, {0, 4, 5, 1}};
+  for (const auto& q : sides) {
+    cubeFaces.push_back({{q[0], q[1], q[2]}});
+    cubeFaces.push_back({{q[0], q[2], q[3]}});
+  }
+  // A 3 x 3 grid with its middle raised and one corner lowered, counter-clockwise from +z.
+  std::vector<Vec3> sheetVertices;
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i)
+      sheetVertices.push_back({static_cast<float>(i) - 1.0f, static_cast<float>(j) - 1.0f,
+                               i == 1 && j == 1 ? 0.8f : (i == 0 && j == 0 ? -0.5f : 0.0f)});
+  std::vector<Face> sheetFaces;
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      const int v = j * 3 + i;
+      sheetFaces.push_back({{v, v + 1, v + 4}});
+      sheetFaces.push_back({{v, v + 4, v + 3}});
+    }
+  std::vector<Vec3> flatVertices;
+  std::vector<Face> flatFaces;
+  for (const auto& q : sides) {
+    const int first = static_cast<int>(flatVertices.size());
+    for (int n = 0; n < 4; ++n) flatVertices.push_back(cubeVertices[static_cast<size_t>(q[n])]);
+    flatFaces.push_back({{first, first + 1, first + 2}});
+    flatFaces.push_back({{first, first + 2, first + 3}});
+  }
+  TestMesh cube(cubeVertices, cubeFaces);
+  TestMesh flatCube(flatVertices, flatFaces);
+  TestMesh sheet(sheetVertices, sheetFaces);
+
+  using Corner = std::tuple<int, float, float, float>;
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> place(-6.0f, 6.0f);
+  for (TestMesh* test : {&cube, &flatCube, &sheet}) {
+    Mesh& mesh = test->mesh;
+    buildEdgeList(mesh);
+    ShadowVolume volume;
+    volume.setVertexArray(mesh.vertices, mesh.vertexCount, 12, 0);
+    volume.setEdgeArray(mesh.edges, mesh.edgeCount, 16, 0);
+    volume.setFaceArray(mesh.faces, mesh.faceCount, 12, 0);
+    int sidesSent = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+      const Vec3 lamp{place(random), place(random), place(random)};
+      const Vec3 eye{place(random), place(random), place(random)};
+      theCalls.clear();
+      volume.drawLightCap(lamp.x, lamp.y, lamp.z);
+      const size_t capCalls = theCalls.size();
+      volume.drawClosedSides(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, true);
+      volume.drawClosedSides(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, false);
+      const size_t sideCalls = theCalls.size() - capCalls;
+      volume.drawDarkCap(lamp.x, lamp.y, lamp.z);
+      ASSERT_EQ(theCalls.size() % 3, 0u);
+      sidesSent += static_cast<int>(sideCalls / 6);
+
+      std::map<std::pair<Corner, Corner>, int> directed;
+      for (size_t t = 0; t < theCalls.size(); t += 3)
+        for (int n = 0; n < 3; ++n) {
+          const GlCall& from = theCalls[t + static_cast<size_t>(n)];
+          const GlCall& to = theCalls[t + static_cast<size_t>((n + 1) % 3)];
+          ASSERT_NE(from.kind, GlCall::colour) << "the closed volume sends no colour";
+          ++directed[{Corner{from.kind, from.x, from.y, from.z}, Corner{to.kind, to.x, to.y, to.z}}];
+        }
+      for (const auto& [edge, count] : directed) {
+        auto reverse = directed.find({edge.second, edge.first});
+        const int reverseCount = reverse == directed.end() ? 0 : reverse->second;
+        ASSERT_EQ(count, reverseCount)
+            << (test == &cube ? "cube" : test == &flatCube ? "flat cube" : "sheet")
+            << ", light (" << lamp.x << ", " << lamp.y
+            << ", " << lamp.z << "): an edge of the volume is not closed";
+      }
+    }
+    EXPECT_GT(sidesSent, 200) << "the lights should put edges on the silhouette";
+  }
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Makes the README's pair of screenshots of the two shadow modes: runs a built
+# demo_windowed on its own 16-bit Xvfb, steps back from the start view by
+# holding Down, then saves the window in the first mode, presses F2 and
+# saves the same view counted from behind the surface. The view depends on the
+# frame rate (a fixed step per frame), so each run steps back a little
+# differently; both pictures of one run show the same view.
+#   tools/mode_screenshots.sh [build folder] [seconds of Down] [output folder]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+program=$(realpath "${1:-$here/build}/demo_windowed")
+seconds=${2:-8}
+out=$(realpath -m "${3:-$here/docs}")
+mkdir -p "$out"
+cd "$here/data"
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x16 -nolisten tcp 2>/dev/null)
+xvfb_pid=$!
+read -r -t 20 display <&3 || { echo "mode_screenshots: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$display"
+"$program" &
+demo_pid=$!
+trap 'kill $demo_pid 2>/dev/null || true; kill $xvfb_pid 2>/dev/null || true' EXIT
+
+window=""
+for _ in $(seq 100); do
+  window=$(xdotool search --onlyvisible --class "My App" 2>/dev/null | tail -n 1) && [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "mode_screenshots: no window appeared" >&2; exit 1; }
+sleep 2
+window=$(xdotool search --onlyvisible --class "My App" | tail -n 1)
+xdotool windowfocus --sync "$window"
+
+save() {
+  # Half size in a small palette keeps the PNGs small; the grey shapes stay plain.
+  xwd -silent -id "$window" | /usr/bin/convert xwd:- -resize 50% -colors 96 "$out/$1"
+  echo "mode_screenshots: saved $out/$1"
+}
+
+xdotool keydown Down
+sleep "$seconds"
+xdotool keyup Down
+sleep 1
+save shadow_from_the_eye.png
+xdotool key F2
+sleep 1
+save shadow_from_behind.png
+kill -TERM $demo_pid
+wait $demo_pid || true
