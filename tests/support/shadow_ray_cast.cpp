@@ -15,7 +15,9 @@ const double tanHalfFovy = std::tan(22.5 * pi / 180.0);
 
 double component(const Vec3d& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
-double aspectOf(const Camera& camera) { return double{camera.width} / camera.height; }
+double aspectOf(const Camera& camera) {
+  return static_cast<double>(camera.width) / static_cast<double>(camera.height);
+}
 
 }  // namespace
 
