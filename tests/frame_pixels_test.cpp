@@ -38,6 +38,8 @@
 #include "shadow/edge_list.h"
 #include "shadow/normals.h"
 #include "shadow/shadow_volume.h"
+#include "support/box_scene.h"
+#include "support/shadow_ray_cast.h"
 #include "support/test_mesh.h"
 #include "support/tiff_writer.h"
 #include "support/window_image.h"
@@ -54,10 +56,6 @@ namespace {
 
 constexpr int windowWidth = 800;
 constexpr int windowHeight = 600;
-constexpr double pi = 3.14159265358979323846;
-// The start-up projection: 45 degrees vertically, the client area's aspect.
-const double tanHalfFovy = std::tan(22.5 * pi / 180.0);
-constexpr double aspect = double{windowWidth} / windowHeight;
 
 // Channel steps of the 5-6-5 window.
 constexpr int redMax = 31;
@@ -143,91 +141,19 @@ void placeEye(float distance) {
   translateView(0.0f, 0.0f, -distance);
 }
 
-struct Vec3d {
-  double x;
-  double y;
-  double z;
-};
-
-Vec3d operator-(const Vec3d& a, const Vec3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3d operator+(const Vec3d& a, const Vec3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3d operator*(double s, const Vec3d& a) { return {s * a.x, s * a.y, s * a.z}; }
-double dot(const Vec3d& a, const Vec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3d cross(const Vec3d& a, const Vec3d& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vec3d widen(const Vec3& v) { return {v.x, v.y, v.z}; }
-double component(const Vec3d& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
-
 // The view as OpenGL holds it, in model coordinates: the eye and the eye's
 // axes, read off the modelview matrix (which holds turns and moves only).
-struct Camera {
-  Vec3d eye;
-  Vec3d right;
-  Vec3d up;
-  Vec3d back;
-};
-
 Camera currentCamera() {
   GLdouble m[16];
   glGetDoublev(GL_MODELVIEW_MATRIX, m);
   Camera camera;
+  camera.width = windowWidth;
+  camera.height = windowHeight;
   camera.right = {m[0], m[4], m[8]};
   camera.up = {m[1], m[5], m[9]};
   camera.back = {m[2], m[6], m[10]};
   camera.eye = -1.0 * (m[12] * camera.right + m[13] * camera.up + m[14] * camera.back);
   return camera;
-}
-
-// The eye's ray through a point of the window (x right, y up, in pixels).
-Vec3d rayDirection(const Camera& camera, double x, double yUp) {
-  double ndcX = 2.0 * x / windowWidth - 1.0;
-  double ndcY = 2.0 * yUp / windowHeight - 1.0;
-  return (ndcX * tanHalfFovy * aspect) * camera.right + (ndcY * tanHalfFovy) * camera.up -
-         camera.back;
-}
-
-// Where a point lands in the window (x right, y up, in pixels).
-void projectPoint(const Camera& camera, const Vec3d& p, double& x, double& yUp) {
-  Vec3d v = p - camera.eye;
-  double depth = -dot(v, camera.back);
-  x = (dot(v, camera.right) / depth / (tanHalfFovy * aspect) + 1.0) * 0.5 * windowWidth;
-  yUp = (dot(v, camera.up) / depth / tanHalfFovy + 1.0) * 0.5 * windowHeight;
-}
-
-// The vertex colour the frame's light gives, written out on its own:
-// 0.7 (k - 0.1) 1.1 (1 - d^2 / 210^2) where k > 0.1 and d < 210, else 0,
-// with k taken against the vector from the light to the vertex.
-double expectedVertexShade(const Vec3& normal, const Vec3& position, const Vec3d& light) {
-  Vec3d n = widen(normal);
-  Vec3d v = widen(position) - light;
-  double d = std::sqrt(dot(v, v));
-  double k = dot(n, v) / (std::sqrt(dot(n, n)) * d);
-  if (!(k > 0.1) || !(d < 210.0)) return 0.0;
-  return 0.7 * (k - 0.1) * 1.1 * (1.0 - d * d / (210.0 * 210.0));
-}
-
-// Moller-Trumbore; weights of the three corners where the ray meets the
-// triangle's front (counter-clockwise) side, or either side.
-bool hitTriangle(const Vec3d& origin, const Vec3d& direction, const Vec3d& a, const Vec3d& b,
-                 const Vec3d& c, double& t, double weights[3], bool frontOnly = true) {
-  Vec3d ab = b - a;
-  Vec3d ac = c - a;
-  Vec3d p = cross(direction, ac);
-  double det = dot(ab, p);
-  if (frontOnly ? det < 1e-12 : std::fabs(det) < 1e-12) return false;
-  double inverse = 1.0 / det;
-  Vec3d s = origin - a;
-  double u = dot(s, p) * inverse;
-  if (u < 0.0 || u > 1.0) return false;
-  Vec3d q = cross(s, ab);
-  double v = dot(direction, q) * inverse;
-  if (v < 0.0 || u + v > 1.0) return false;
-  t = dot(ac, q) * inverse;
-  weights[0] = 1.0 - u - v;
-  weights[1] = u;
-  weights[2] = v;
-  return t > 0.0;
 }
 
 // ---------------------------------------------------------------------------
@@ -238,32 +164,12 @@ bool hitTriangle(const Vec3d& origin, const Vec3d& direction, const Vec3d& a, co
 // through the volume (in by a front quad, out by a back one), so both shadow
 // passes decide pixels. The eye, above the light, is outside the volume,
 // which lies below the box's top.
-//
-// The colour-buffer shadow test is exact for an eye outside the volume as long
-// as no eye ray leaves the volume and enters it again before reaching the
-// surface. For one convex caster the volume (all points beyond the caster as
-// seen from the light) is itself convex, so an eye ray crosses its boundary at
-// most twice: in through a side quad that faces the eye, or in through the
-// caster's lit side, which hides whatever lies behind it, and out through a
-// side quad that faces away. So the box may float: the gap under it is inside
-// its volume, and a ray to the receiver that passes under the box enters by a
-// front quad and, if it reaches lit receiver, leaves by a back quad. (A
-// non-convex caster with a gap, such as an L-block held above the receiver,
-// is where a ray can leave one arm's volume and enter the other's; the bundled
-// scene avoids that by standing its block on the wall.) The receiver is flat,
-// so none of its inner edges is on a silhouette and its border edges have one
-// face only; its vertices lie nowhere near the box's, so the edge list never
-// pairs faces of the two.
+// (Why one floating box keeps the colour-buffer test exact: box_scene.h.)
 
-constexpr float receiverLeft = -80.0f;
-constexpr float receiverNear = -60.0f;
-constexpr float receiverCell = 2.5f;
-constexpr int receiverColumns = 64;
-constexpr int receiverRows = 56;
 const Vec3 boxLow{-12.0f, 0.0f, 18.0f};
 const Vec3 boxHigh{12.0f, 16.0f, 28.0f};
 const Vec3 synthLight{0.0f, 30.0f, 90.0f};
-constexpr int32_t receiverFaceCount = 2 * receiverColumns * receiverRows;
+const BoxAndLight synthetic{boxLow, boxHigh, synthLight};
 
 // The eye at (0, -100, 100), turned about its own X axis to look at the
 // receiver's origin.
@@ -274,48 +180,6 @@ void placeSyntheticEye() {
   viewOrigin = Vec3{0.0f, 0.0f, 0.0f};
   translateView(0.0f, 100.0f, -100.0f);
   turnViewX(-45.0f);
-}
-
-void addReceiver(std::vector<Vec3>& vertices, std::vector<Face>& faces) {
-  auto index = [](int i, int j) { return j * (receiverColumns + 1) + i; };
-  for (int j = 0; j <= receiverRows; ++j)
-    for (int i = 0; i <= receiverColumns; ++i)
-      vertices.push_back({receiverLeft + receiverCell * static_cast<float>(i),
-                          receiverNear + receiverCell * static_cast<float>(j), 0.0f});
-  for (int j = 0; j < receiverRows; ++j)
-    for (int i = 0; i < receiverColumns; ++i) {
-      // Counter-clockwise seen from +Z, where the eye is.
-      faces.push_back({{index(i, j), index(i + 1, j), index(i + 1, j + 1)}});
-      faces.push_back({{index(i, j), index(i + 1, j + 1), index(i, j + 1)}});
-    }
-}
-
-// Eight shared corners, so every edge has its two faces; each face is counter-
-// clockwise seen from outside, as two triangles.
-void addBox(std::vector<Vec3>& vertices, std::vector<Face>& faces, const Vec3& low,
-            const Vec3& high) {
-  const int32_t first = static_cast<int32_t>(vertices.size());
-  for (int corner = 0; corner < 8; ++corner)
-    vertices.push_back({(corner & 1) ? high.x : low.x, (corner & 2) ? high.y : low.y,
-                        (corner & 4) ? high.z : low.z});
-  for (int axis = 0; axis < 3; ++axis)
-    for (int side = 0; side < 2; ++side) {
-      // Stepping along b then c turns counter-clockwise seen from +axis
-      // (e_b x e_c = e_axis); the -axis face runs the other way.
-      const int b = (axis + 1) % 3;
-      const int c = (axis + 2) % 3;
-      const int first2d = side == 1 ? b : c;
-      const int second2d = side == 1 ? c : b;
-      int quad[4];
-      for (int n = 0; n < 4; ++n) {
-        int bits = side << axis;
-        if (n == 1 || n == 2) bits |= 1 << first2d;
-        if (n == 2 || n == 3) bits |= 1 << second2d;
-        quad[n] = first + bits;
-      }
-      faces.push_back({{quad[0], quad[1], quad[2]}});
-      faces.push_back({{quad[0], quad[2], quad[3]}});
-    }
 }
 
 std::vector<uint8_t> whiteTiff() {
@@ -382,159 +246,6 @@ class InstalledMesh {
   GLuint textureName_ = 0;
 };
 
-// What the ray cast finds behind one pixel.
-constexpr int markerSurface = 7;
-
-struct Sight {
-  int surface = -1;  // 0 the receiver, 1 to 6 the box's faces, 7 the marker, -1 nothing
-  bool shadowed = false;
-  double shade = 0.0;  // the per-vertex shade interpolated at the point seen
-};
-
-// Where the box is and where the light, for the ray cast.
-struct BoxAndLight {
-  Vec3 low;
-  Vec3 high;
-  Vec3 light;
-};
-const BoxAndLight synthetic{boxLow, boxHigh, synthLight};
-
-// The segment from p to the light passes through the box's inside.
-bool boxBlocksLight(const Vec3d& p, const Vec3d& light, const BoxAndLight& box = synthetic) {
-  double enter = -std::numeric_limits<double>::infinity();
-  double leave = std::numeric_limits<double>::infinity();
-  const Vec3d low = widen(box.low);
-  const Vec3d high = widen(box.high);
-  Vec3d d = light - p;
-  for (int axis = 0; axis < 3; ++axis) {
-    double from = component(p, axis);
-    double step = component(d, axis);
-    double lo = component(low, axis);
-    double hi = component(high, axis);
-    if (std::fabs(step) < 1e-12) {
-      if (from < lo || from > hi) return false;
-      continue;
-    }
-    double t0 = (lo - from) / step;
-    double t1 = (hi - from) / step;
-    enter = std::max(enter, std::min(t0, t1));
-    leave = std::min(leave, std::max(t0, t1));
-  }
-  // A point on the box's lit side leaves at once; one on its dark side runs
-  // through the box.
-  return leave > std::max(enter, 1e-6) && enter < 1.0;
-}
-
-class SyntheticSight {
- public:
-  SyntheticSight(const Mesh& mesh, const Camera& camera, const BoxAndLight& box)
-      : mesh_(mesh), camera_(camera), box_(box) {}
-
-  Sight at(double x, double yUp) const {
-    const Vec3d eye = camera_.eye;
-    const Vec3d direction = rayDirection(camera_, x, yUp);
-    const Vec3d light = widen(box_.light);
-    Sight sight;
-    double nearest = std::numeric_limits<double>::infinity();
-    auto consider = [&](int32_t face, int surface) {
-      const Face& f = mesh_.faces[face];
-      double t;
-      double weights[3];
-      if (!hitTriangle(eye, direction, widen(mesh_.vertices[f.corner[0]]),
-                              widen(mesh_.vertices[f.corner[1]]),
-                              widen(mesh_.vertices[f.corner[2]]), t, weights) ||
-          t >= nearest)
-        return;
-      nearest = t;
-      sight.surface = surface;
-      sight.shade = 0.0;
-      for (int n = 0; n < 3; ++n)
-        sight.shade += weights[n] * expectedVertexShade(mesh_.vertexNormals[f.corner[n]],
-                                                        mesh_.vertices[f.corner[n]], light);
-    };
-    for (int32_t face = receiverFaceCount; face < mesh_.faceCount; ++face)
-      consider(face, 1 + (face - receiverFaceCount) / 2);
-    // The receiver, in z = 0: only the triangles of the cells around the ray.
-    Vec3d onReceiver = eye + (-eye.z / direction.z) * direction;
-    int i = static_cast<int>(std::floor((onReceiver.x - receiverLeft) / receiverCell));
-    int j = static_cast<int>(std::floor((onReceiver.y - receiverNear) / receiverCell));
-    for (int dj = -1; dj <= 1 && direction.z < 0.0; ++dj)
-      for (int di = -1; di <= 1; ++di) {
-        int ci = i + di;
-        int cj = j + dj;
-        if (ci < 0 || cj < 0 || ci >= receiverColumns || cj >= receiverRows) continue;
-        int32_t cell = cj * receiverColumns + ci;
-        consider(2 * cell, 0);
-        consider(2 * cell + 1, 0);
-      }
-    // The light marker lies nearer the eye than the whole mesh and is drawn
-    // over it, from either side.
-    const Vec3d l = light;
-    const Vec3d marker[4] = {l + Vec3d{-5, -5, -5}, l + Vec3d{5, -5, -5}, l + Vec3d{0, 5, -5},
-                             l + Vec3d{0, 0, 5}};
-    const int markerTriangles[4][3] = {{0, 1, 2}, {3, 1, 2}, {0, 3, 2}, {0, 1, 3}};
-    for (const auto& corners : markerTriangles) {
-      double along;
-      double weights[3];
-      if (hitTriangle(eye, direction, marker[corners[0]], marker[corners[1]],
-                      marker[corners[2]], along, weights, false)) {
-        sight.surface = markerSurface;
-        return sight;
-      }
-    }
-    if (sight.surface >= 0)
-      sight.shadowed = boxBlocksLight(eye + nearest * direction, light, box_);
-    return sight;
-  }
-
- private:
-  const Mesh& mesh_;
-  Camera camera_;
-  BoxAndLight box_;
-};
-
-struct PixelTruth {
-  Sight sight;
-  double spread = 0.0;  // how far the shade moves within half a pixel
-  bool nearBoundary = false;
-};
-
-// The ray cast for every pixel, with the pixels within two of a change of
-// surface or of shadow marked.
-std::vector<PixelTruth> castEveryPixel(const Mesh& mesh, const Camera& camera,
-                                       const BoxAndLight& box = synthetic) {
-  SyntheticSight sights(mesh, camera, box);
-  std::vector<PixelTruth> truth(static_cast<size_t>(windowWidth) * windowHeight);
-  for (int y = 0; y < windowHeight; ++y)
-    for (int x = 0; x < windowWidth; ++x) {
-      PixelTruth& pixel = truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)];
-      pixel.sight = sights.at(x + 0.5, y + 0.5);
-      for (const auto& offset : {std::pair<double, double>{0.0, 0.5}, {1.0, 0.5}, {0.5, 0.0},
-                                 {0.5, 1.0}}) {
-        Sight near = sights.at(x + offset.first, y + offset.second);
-        if (near.surface == pixel.sight.surface)
-          pixel.spread = std::max(pixel.spread, std::fabs(near.shade - pixel.sight.shade));
-      }
-    }
-  auto kind = [&](int x, int y) {
-    const Sight& s = truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)].sight;
-    return 2 * s.surface + (s.shadowed ? 1 : 0);
-  };
-  for (int y = 0; y < windowHeight; ++y)
-    for (int x = 0; x < windowWidth; ++x) {
-      bool near = false;
-      for (int dy = -2; dy <= 2 && !near; ++dy)
-        for (int dx = -2; dx <= 2 && !near; ++dx) {
-          int nx = x + dx;
-          int ny = y + dy;
-          if (nx < 0 || ny < 0 || nx >= windowWidth || ny >= windowHeight) continue;
-          near = kind(nx, ny) != kind(x, y);
-        }
-      truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)].nearBoundary = near;
-    }
-  return truth;
-}
-
 InstalledMesh* makeSyntheticScene(const BoxAndLight& box = synthetic) {
   std::vector<Vec3> vertices;
   std::vector<Face> faces;
@@ -596,7 +307,7 @@ TEST_F(FramePixels, SyntheticBoxDarkensWhereTheRayCastFindsShadow) {
   Frame shadowed = drawFrame(bundled().window);
   scene->dropShadowVolume();
   Frame unshadowed = drawFrame(bundled().window);
-  std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera);
+  std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera, synthetic);
 
   long counted = 0, agreeing = 0, trulyShadowed = 0, leftOut = 0;
   long litThroughVolume = 0, keptLitThroughVolume = 0;
@@ -628,7 +339,7 @@ TEST_F(FramePixels, SyntheticBoxDarkensWhereTheRayCastFindsShadow) {
         bool through = false;
         for (int n = 1; n < 32 && !through; ++n)
           through = boxBlocksLight(camera.eye + (from + (reach - from) * n / 32.0) * direction,
-                                   light);
+                                   light, synthetic);
         if (through) {
           ++litThroughVolume;
           if (!darkened) ++keptLitThroughVolume;
@@ -661,7 +372,7 @@ TEST_F(FramePixels, SyntheticMeshPixelsFollowTheShadingFormula) {
   placeSyntheticEye();
   const Camera camera = currentCamera();
   Frame frame = drawFrame(bundled().window);
-  std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera);
+  std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera, synthetic);
 
   const double steps[3] = {1.0 / redMax, 1.0 / greenMax, 1.0 / blueMax};
   long counted = 0, matching = 0, withinOneStep = 0, boxPixels = 0;

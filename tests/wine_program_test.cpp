@@ -3,7 +3,8 @@
 // by the window manager or by WM_CLOSE; the pixel format the driver gives our
 // descriptor; the start-up message box; real X key events reaching the key
 // handling as virtual-key codes; the exclusive mode through DirectDraw
-// in Wine's virtual desktop, and the window it falls back to without one.
+// in Wine's virtual desktop, and the window it falls back to without one;
+// the picture itself, judged against the CPU ray cast of a synthetic scene.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
 #include <X11/keysym.h>
@@ -11,14 +12,23 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <string>
 #include <vector>
 
+#include "shadow/normals.h"
+#include "support/box_scene.h"
+#include "support/chunk_writer.h"
 #include "support/process.h"
+#include "support/shadow_ray_cast.h"
+#include "support/test_mesh.h"
+#include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
 
@@ -242,6 +252,85 @@ TEST_F(WineProgram, FullScreenRefusedRunsInItsWindow) {
   ASSERT_NE(window, 0u);
   sendDeleteWindow(client_, window);
   EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+}
+
+// The start view (no key pressed) of a box over a receiver, read off the
+// client area Wine drew it in: every receiver pixel away from an edge of the
+// shadow is judged shadowed or lit by its green, halfway between the two
+// values the shading formula gives there (lit shade + 0.12, shadowed 0.52 shade
+// + 0.12, with no texture; at least four green steps apart on this receiver),
+// and compared with the ray cast at the size the client area really has.
+TEST_F(WineProgram, StartPictureShadowsWhereTheRayCastDoesAtTheClientSize) {
+  const auto started = std::chrono::steady_clock::now();
+  char made[] = "/tmp/wine_pixels_XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr);
+  const std::filesystem::path folder = made;
+  // The start light, a box over the receiver's middle: its shadow falls away
+  // from the light, partly hidden by the box seen from the eye straight above.
+  const BoxAndLight scene{{-12.0f, 0.0f, 18.0f}, {12.0f, 16.0f, 28.0f}, {20.0f, 20.0f, 70.0f}};
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  addReceiver(vertices, faces);
+  addBox(vertices, faces, scene.low, scene.high);
+  // No txt.tif: the mesh is drawn untextured, so the picture is shade and shadow alone.
+  ASSERT_TRUE(writeBytesToFile((folder / "shadow2.3DS").string(), sceneFileBytes(vertices, faces)));
+  std::filesystem::copy_file(wineWindowed, folder / "demo_windowed.exe");
+  TestMesh mesh(vertices, faces);
+  computeFaceNormals(mesh.mesh);
+  computeVertexNormals(mesh.mesh);
+
+  ChildProcess demo;
+  ASSERT_TRUE(startCommand(demo, {wineRun, (folder / "demo_windowed.exe").string()},
+                           folder.string()));
+  // Once the caption shows a rate, frames have been drawn.
+  const std::string seen = probeSays("window");
+  int width = 0, height = 0;
+  ASSERT_EQ(std::sscanf(valueOf(seen, "client: ").c_str(), "%dx%d", &width, &height), 2) << seen;
+  Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
+  ASSERT_NE(window, 0u);
+  Window drawn = largestChildWindow(client_, window);
+  ASSERT_NE(drawn, 0u);
+  int drawnWidth = 0, drawnHeight = 0;
+  ASSERT_TRUE(windowSize(client_, drawn, drawnWidth, drawnHeight));
+  EXPECT_EQ(drawnWidth, width);
+  EXPECT_EQ(drawnHeight, height);
+  std::vector<uint32_t> picture = readWindowPixels(client_, drawn, width, height);
+  sendDeleteWindow(client_, window);
+  EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
+
+  const std::vector<PixelTruth> truth =
+      castEveryPixel(mesh.mesh, startCamera(width, height), scene);
+  constexpr int greenMax = 63;
+  long judged = 0, inShadow = 0, agreeing = 0;
+  double leastGap = greenMax;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const PixelTruth& pixel = truth[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                                      static_cast<size_t>(x)];
+      if (pixel.sight.surface != 0 || pixel.nearBoundary) continue;
+      const uint32_t value = picture[static_cast<size_t>(height - 1 - y) *
+                                         static_cast<size_t>(width) + static_cast<size_t>(x)];
+      const double green = static_cast<double>((value >> 5) & 0x3f);
+      const double lit = (pixel.sight.shade + 0.12) * greenMax;
+      const double shadowed = (0.52 * pixel.sight.shade + 0.12) * greenMax;
+      leastGap = std::min(leastGap, lit - shadowed);
+      ++judged;
+      if (pixel.sight.shadowed) ++inShadow;
+      if ((green < 0.5 * (lit + shadowed)) == pixel.sight.shadowed) ++agreeing;
+    }
+  const double agreement = 100.0 * static_cast<double>(agreeing) / static_cast<double>(judged);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("client %dx%d: %ld receiver pixels judged (%ld in shadow), %.3f%% agree with the "
+              "ray cast; %.1f s\n",
+              width, height, judged, inShadow, agreement, seconds);
+  RecordProperty("wine_shadow_agreement_percent", std::to_string(agreement));
+  EXPECT_GE(leastGap, 4.0) << "lit and shadowed receiver should be told apart";
+  EXPECT_GT(judged, 150000);
+  EXPECT_GT(inShadow, 5000) << "the shadow should be in view";
+  EXPECT_GE(agreement, 99.0);
 }
 
 }  // namespace

@@ -130,6 +130,24 @@ bool windowSize(X11Client& client, Window window, int& width, int& height) {
   return true;
 }
 
+Window largestChildWindow(X11Client& client, Window window) {
+  XSetErrorHandler(ignoreErrors);
+  std::vector<Window> inside;
+  collectWindows(client.display, window, inside);
+  Window largest = 0;
+  long largestArea = 0;
+  for (Window child : inside) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(client.display, child, &attributes) == 0) continue;
+    long area = long{attributes.width} * attributes.height;
+    if (attributes.map_state == IsViewable && area > largestArea) {
+      largest = child;
+      largestArea = area;
+    }
+  }
+  return largest;
+}
+
 bool windowExists(X11Client& client, Window window) {
   XWindowAttributes attributes;
   XSetErrorHandler(ignoreErrors);

@@ -31,6 +31,9 @@ bool keyboardIsFree(X11Client& client);
 std::string windowClass(X11Client& client, Window window);
 std::string windowName(X11Client& client, Window window);
 bool windowSize(X11Client& client, Window window, int& width, int& height);
+// The largest viewable window inside this one, at any depth; 0 when there is
+// none. Wine draws a program's client area, OpenGL included, in such a child.
+Window largestChildWindow(X11Client& client, Window window);
 bool windowExists(X11Client& client, Window window);
 
 // What a window manager sends when the user closes a window.

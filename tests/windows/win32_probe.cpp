@@ -4,7 +4,8 @@
 // gets from the driver. Prints what it finds on standard output; exit code 0
 // when it found it, 1 when not within the wait.
 //
-//   win32_probe window       the "My App" window once its caption shows a rate
+//   win32_probe window       the "My App" window once its caption shows a rate:
+//                            its caption and its outer and client sizes
 //   win32_probe close        posts WM_CLOSE to the "My App" window
 //   win32_probe messagebox   the text of the "Shadow Volume" message box, then OK
 //   win32_probe screen       the screen's width, height and bits per pixel
@@ -55,8 +56,11 @@ int probeWindow() {
   while (!isRate(captionOf(window)) && GetTickCount() - start < waitMs) Sleep(20);
   RECT outer{};
   GetWindowRect(window, &outer);
-  std::printf("class: My App\ncaption: %s\nouter: %ldx%ld\n", captionOf(window).c_str(),
-              outer.right - outer.left, outer.bottom - outer.top);
+  RECT client{};
+  GetClientRect(window, &client);
+  std::printf("class: My App\ncaption: %s\nouter: %ldx%ld\nclient: %ldx%ld\n",
+              captionOf(window).c_str(), outer.right - outer.left, outer.bottom - outer.top,
+              client.right - client.left, client.bottom - client.top);
   return isRate(captionOf(window)) ? 0 : 1;
 }
 
