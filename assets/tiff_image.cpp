@@ -89,15 +89,12 @@ inline int32_t codeAt(const uint8_t* data, size_t size, uint64_t bit, int32_t wi
 
 // Copies a string to the output, no more than room bytes; returns how many.
 // A short string goes as one fixed-size copy instead of a call for a few
-// bytes, which can read and write up to copySlack bytes: the string must lie
-// before the output (or in a block of at least copySlack bytes), and what lands
-// past it is where later output goes.
+// bytes, which reads and writes copySlack bytes: the string must lie before
+// the output or in a block with copySlack bytes after its start (the single
+// bytes' block and addString's strings are padded so), and what lands past
+// the string is where later output goes.
 inline size_t copyString(uint8_t* to, size_t room, const uint8_t* from, size_t length) {
-  if (length == 1 && room > 0) {
-    *to = *from;
-    return 1;
-  }
-  if (length > 0 && length <= copySlack && room >= copySlack) {
+  if (length - 1 < copySlack && room >= copySlack) {
     std::memmove(to, from, copySlack);
     return length;
   }
@@ -338,18 +335,13 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
     int32_t code = codeAt(data, size, bit, currentWidth);
     bit += static_cast<uint64_t>(currentWidth);
     size_t room = imageEnd - out;
-    if (code < clearCode) {
-      image[out] = static_cast<uint8_t>(code);
-      if (oldLength > 0) addEntry(oldAt, oldLength + 1);
-      oldAt = out;
-      oldLength = 1;
-      out += 1;
-    } else if (code > eoiCode && code < next) {
-      // After a clear code next is 258 until a single byte has gone out, so
-      // there is an old string here.
-      size_t length = static_cast<size_t>(codeBits[code] / 8);
+    if (code < next && static_cast<uint32_t>(code - clearCode) > 1u) {
+      // A single byte or a string of the table. Right after a clear code next
+      // is 258 until a single byte has gone out, so only single bytes come
+      // here without an old string.
+      size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
       size_t written = copyString(image + out, room, codeString[code], length);
-      addEntry(oldAt, oldLength + 1);
+      if (oldLength > 0) addEntry(oldAt, oldLength + 1);
       oldAt = out;
       oldLength = length;
       out += written;
@@ -382,7 +374,7 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
 
 void TiffImage::resetTable() {
   releaseStrings();
-  if (singleBytes == nullptr) singleBytes = new uint8_t[256];
+  if (singleBytes == nullptr) singleBytes = new uint8_t[256 + copySlack]();
   for (int i = 0; i < 256; ++i) {
     singleBytes[i] = static_cast<uint8_t>(i);
     codeString[i] = singleBytes + i;
@@ -420,7 +412,7 @@ int32_t TiffImage::readCode() {
 
 void TiffImage::writeString(int32_t code) {
   size_t room = static_cast<size_t>(pixelBytes - outPosition);
-  size_t length = static_cast<size_t>(codeBits[code] / 8);
+  size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
   outPosition += static_cast<int32_t>(copyString(pixels + outPosition, room, codeString[code], length));
 }
 
