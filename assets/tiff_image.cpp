@@ -56,7 +56,6 @@ constexpr int32_t lzwCompression = 5;
 constexpr int32_t horizontalDifferencing = 2;
 constexpr int32_t firstFreeCode = 258;
 constexpr int32_t lastTableEntry = 4094;  // filling it wraps the table index
-constexpr int32_t noCode = -1;
 constexpr size_t copySlack = 16;  // bytes copyString may move at once
 constexpr uint64_t maxBytesPerCode = 4096;
 constexpr uint64_t minBitsPerCode = 9;
