@@ -27,10 +27,13 @@
 //   too (bits past the strip's last byte are never taken), so a strip without
 //   an end code stops at its end. Output stops at the end of the image.
 // - After entry 4094 is filled the table index wraps to 259 with 9-bit codes;
-//   each entry refilled after the wrap releases the string it held before.
-//   Since decoding stops when the image is full and every new string is one
-//   byte longer than a string already written, the table's strings never hold
-//   more than the image size plus one byte per code.
+//   each entry refilled after the wrap takes its new string, the others keep
+//   theirs but lie beyond the next entry.
+// - The table allocates nothing while a strip decodes: every new string is the
+//   previous code's string, already in pixels, followed by the first byte of
+//   the string written right after it, so its entry points there. A decode
+//   holds the image, the single bytes and the fixed arrays, whatever the
+//   stream does. (addString called on its own makes a copy of its own.)
 #include "assets/tiff_image.h"
 
 #include <algorithm>
@@ -357,7 +360,7 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
       currentWidth = codeWidth;
       oldLength = 0;
     } else {
-      break;  // the end code, a code beyond the next entry, or a string after a clear code
+      break;  // the end code, a code beyond the next entry, or a table code after a clear code
     }
   }
   outPosition = static_cast<int32_t>(out);
@@ -366,7 +369,7 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
   nextCode = next;
   // copyString may have run up to copySlack bytes past the output; what the
   // strips do not reach stays zero.
-  std::memset(image + out, 0, std::min(copySlack, imageEnd - out));
+  if (out < imageEnd) std::memset(image + out, 0, std::min(copySlack, imageEnd - out));
   codeData = nullptr;
   codeBytes = 0;
 }

@@ -98,7 +98,7 @@ class TiffImage {
   uint8_t* codeString[tiffTableSize] = {};
   bool stringOwned[tiffTableSize] = {};
   int32_t ownedStrings = 0;
-  uint8_t* singleBytes = nullptr;  // the 256 one-byte strings, while an image decodes
+  uint8_t* singleBytes = nullptr;  // the 256 one-byte strings (padded), while an image decodes
   int32_t tableEnd = 258;          // one past the highest entry addString filled since the last release
 
  private:
