@@ -93,8 +93,8 @@ inline int32_t codeAt(const uint8_t* data, size_t size, uint64_t bit, int32_t wi
 // A short string goes as one fixed-size copy instead of a call for a few
 // bytes, which reads and writes copySlack bytes: the string must lie before
 // the output or in a block with copySlack bytes after its start (the single
-// bytes' block and addString's strings are padded so), and what lands past
-// the string is where later output goes.
+// bytes' block is padded so), and what lands past the string is where later
+// output goes, or is cleared when the strip ends.
 inline size_t copyString(uint8_t* to, size_t room, const uint8_t* from, size_t length) {
   if (length - 1 < copySlack && room >= copySlack) {
     std::memmove(to, from, copySlack);
@@ -413,9 +413,10 @@ int32_t TiffImage::readCode() {
 }
 
 void TiffImage::writeString(int32_t code) {
-  size_t room = static_cast<size_t>(pixelBytes - outPosition);
   size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
-  outPosition += static_cast<int32_t>(copyString(pixels + outPosition, room, codeString[code], length));
+  size_t count = std::min(length, static_cast<size_t>(pixelBytes - outPosition));
+  if (count > 0) std::memcpy(pixels + outPosition, codeString[code], count);
+  outPosition += static_cast<int32_t>(count);
 }
 
 void TiffImage::writeStringPlusFirst(int32_t a, int32_t b) {
@@ -425,8 +426,7 @@ void TiffImage::writeStringPlusFirst(int32_t a, int32_t b) {
 
 void TiffImage::addString(int32_t a, int32_t b) {
   size_t length = static_cast<size_t>(codeBits[a] / 8) + 1;
-  // Padded for copyString.
-  uint8_t* string = new uint8_t[std::max(length, copySlack)]();
+  uint8_t* string = new uint8_t[length];
   std::memcpy(string, codeString[a], length - 1);
   string[length - 1] = codeString[b][0];
   // Built before the entry is released: after a wrap a or b may be this entry.
