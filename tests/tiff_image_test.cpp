@@ -310,14 +310,13 @@ TEST(TiffLzw, RandomCodeStreamsDecodeAsThePlainDecoderDoes) {
         if (clears && roll < 2) {
           code = 256;
         } else if (damage && roll < 4) {
-          code = pick(2) == 0 ? 257 : next + 1 + pick(40);
-        } else if (!previous && roll > 2) {
-          code = pick(6) * 40;
+          code = roll < 3 ? 257 : next + 1 + pick(40);
+        } else if (!previous) {
+          code = damage && roll < 8 ? 258 + pick(40) : pick(6) * 40;
         } else if (roll < 400) {
           code = pick(6) * 40;
-        } else if (roll < 880) {
-          code = 258 + pick(static_cast<uint32_t>(next - 258 + 1)) - 1;
-          if (code < 258) code = pick(256);
+        } else if (roll < 880 && next > 258) {
+          code = 258 + pick(static_cast<uint32_t>(next - 258));
         } else {
           code = next;
         }
