@@ -30,10 +30,13 @@
 //   too (bits past the strip's last byte are never taken), so a strip without
 //   an end code stops at its end. Output stops at the end of the image.
 // - After entry 4094 is filled the table index wraps to 259 with 9-bit codes;
-//   each entry refilled after the wrap releases the string it held before.
-//   Since decoding stops when the image is full and every new string is one
-//   byte longer than a string already written, the table's strings never hold
-//   more than the image size plus one byte per code.
+//   each entry refilled after the wrap takes its new string, the others keep
+//   theirs but lie beyond the next entry.
+// - The table allocates nothing while a strip decodes: every new string is the
+//   previous code's string, already in pixels, followed by the first byte of
+//   the string written right after it, so its entry points there. A decode
+//   holds the image, the single bytes and the fixed arrays, whatever the
+//   stream does. (addString called on its own makes a copy of its own.)
 #include "assets/tiff_image.h"
 
 #include <algorithm>
@@ -62,7 +65,7 @@ constexpr int32_t lzwCompression = 5;
 constexpr int32_t horizontalDifferencing = 2;
 constexpr int32_t firstFreeCode = 258;
 constexpr int32_t lastTableEntry = 4094;  // filling it wraps the table index
-constexpr int32_t noCode = -1;
+constexpr size_t copySlack = 16;  // bytes copyString may move at once
 constexpr uint64_t maxBytesPerCode = 4096;
 constexpr uint64_t minBitsPerCode = 9;
 constexpr uint64_t maxPixelBytes = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
@@ -75,6 +78,54 @@ int32_t toSigned(uint32_t value) {
 }
 
 size_t fieldSize(uint16_t type) { return type == shortType ? 2 : 4; }
+
+// The code of the given width at a bit position of a strip, most significant
+// bit first; the caller has made sure it lies wholly inside the strip.
+inline int32_t codeAt(const uint8_t* data, size_t size, uint64_t bit, int32_t width) {
+  size_t at = static_cast<size_t>(bit / 8);
+  uint32_t word = 0;
+  if (size - at >= 4) {
+    const uint8_t* p = data + at;
+    word = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | p[3];
+  } else {
+    for (size_t k = 0; at + k < size; ++k) word |= static_cast<uint32_t>(data[at + k]) << (24 - 8 * k);
+  }
+  int shift = 32 - static_cast<int>(bit % 8) - width;
+  return static_cast<int32_t>((word >> shift) & ((1u << width) - 1u));
+}
+
+// Copies a string to the output, no more than room bytes; returns how many.
+// A short string goes as one fixed-size copy instead of a call for a few
+// bytes, which reads and writes copySlack bytes: the string must lie before
+// the output or in a block with copySlack bytes after its start (the single
+// bytes' block is padded so), and what lands past the string is where later
+// output goes, or is cleared when the strip ends.
+inline size_t copyString(uint8_t* to, size_t room, const uint8_t* from, size_t length) {
+  if (length - 1 < copySlack && room >= copySlack) {
+    std::memmove(to, from, copySlack);
+    return length;
+  }
+  size_t count = std::min(length, room);
+  if (count > 0) std::memcpy(to, from, count);
+  return count;
+}
+
+// Moves on from the entry just filled: the width grows one code early, as TIFF
+// LZW writers switch, and after entry 4094 the index wraps to 259 with 9 bits.
+inline void advanceTable(int32_t& next, int32_t& width) {
+  if (next == 510) {
+    width = 10;
+  } else if (next == 1022) {
+    width = 11;
+  } else if (next == 2046) {
+    width = 12;
+  } else if (next == lastTableEntry) {
+    next = firstFreeCode;
+    width = 9;
+  }
+  ++next;
+}
 
 }  // namespace
 
@@ -286,36 +337,74 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
   codeBytes = size;
   bitPosition = 0;
   resetTable();
-  int32_t old = noCode;
-  while (outPosition < pixelBytes) {
-    int32_t code = readCode();
-    if (code == eoiCode) break;
-    if (code == clearCode) {
-      resetTable();
-      old = noCode;
-      continue;
-    }
-    if (old == noCode) {
-      if (code > 255) break;
-      writeString(code);
-    } else if (inTable(code)) {
-      writeString(code);
-      addString(old, code);
-    } else if (code == nextCode) {
-      writeStringPlusFirst(old, old);
-      addString(old, old);
-    } else {
+  // The steps of writeString, writeStringPlusFirst, addString and readCode,
+  // with the decoder's state in locals: pixels are bytes, and every store to
+  // them would otherwise make the compiler fetch the fields anew.
+  // The string of the previous code is known by where it went out (oldAt,
+  // oldLength; none after a clear code), so the entry that extends it by the
+  // first byte of the next string is the oldLength + 1 bytes there.
+  uint8_t* const image = pixels;
+  const size_t imageEnd = static_cast<size_t>(pixelBytes);
+  const uint64_t bitsInStrip = static_cast<uint64_t>(size) * 8;
+  size_t out = static_cast<size_t>(outPosition);
+  uint64_t bit = 0;
+  int32_t currentWidth = codeWidth;
+  int32_t next = nextCode;
+  size_t oldAt = 0;
+  size_t oldLength = 0;
+  auto addEntry = [&](size_t at, size_t length) {
+    codeString[next] = image + at;
+    codeBits[next] = static_cast<int32_t>(length * 8);
+    advanceTable(next, currentWidth);
+  };
+  while (out < imageEnd) {
+    if (bit + static_cast<uint64_t>(currentWidth) > bitsInStrip) {
+      bit = bitsInStrip;
       break;
     }
-    old = code;
+    int32_t code = codeAt(data, size, bit, currentWidth);
+    bit += static_cast<uint64_t>(currentWidth);
+    size_t room = imageEnd - out;
+    if (code < next && static_cast<uint32_t>(code - clearCode) > 1u) {
+      // A single byte or a string of the table. Right after a clear code next
+      // is 258 until a single byte has gone out, so only single bytes come
+      // here without an old string.
+      size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
+      size_t written = copyString(image + out, room, codeString[code], length);
+      if (oldLength > 0) addEntry(oldAt, oldLength + 1);
+      oldAt = out;
+      oldLength = length;
+      out += written;
+    } else if (code == next && oldLength > 0) {
+      size_t written = copyString(image + out, room, image + oldAt, oldLength);
+      if (written < room) image[out + written++] = image[oldAt];
+      addEntry(oldAt, oldLength + 1);
+      oldAt = out;
+      oldLength += 1;
+      out += written;
+    } else if (code == clearCode) {
+      resetTable();
+      next = nextCode;
+      currentWidth = codeWidth;
+      oldLength = 0;
+    } else {
+      break;  // the end code, a code beyond the next entry, or a table code after a clear code
+    }
   }
+  outPosition = static_cast<int32_t>(out);
+  bitPosition = bit;
+  codeWidth = currentWidth;
+  nextCode = next;
+  // copyString may have run up to copySlack bytes past the output; what the
+  // strips do not reach stays zero.
+  if (out < imageEnd) std::memset(image + out, 0, std::min(copySlack, imageEnd - out));
   codeData = nullptr;
   codeBytes = 0;
 }
 
 void TiffImage::resetTable() {
   releaseStrings();
-  if (singleBytes == nullptr) singleBytes = new uint8_t[256];
+  if (singleBytes == nullptr) singleBytes = new uint8_t[256 + copySlack]();
   for (int i = 0; i < 256; ++i) {
     singleBytes[i] = static_cast<uint8_t>(i);
     codeString[i] = singleBytes + i;
@@ -326,11 +415,16 @@ void TiffImage::resetTable() {
 }
 
 void TiffImage::releaseStrings() {
-  // Only the entries filled since the last release: a file of many tiny strips
-  // must not cost a sweep of the whole table per strip.
-  for (int i = firstFreeCode; i < tableEnd; ++i) {
-    delete[] codeString[i];
-    codeString[i] = nullptr;
+  // Entries that point into pixels own nothing, and past nextCode an entry is
+  // free whatever it points at: a file of many small strips costs no sweep of
+  // the table per strip.
+  for (int i = firstFreeCode; i < tableEnd && ownedStrings > 0; ++i) {
+    if (stringOwned[i]) {
+      delete[] codeString[i];
+      codeString[i] = nullptr;
+      stringOwned[i] = false;
+      --ownedStrings;
+    }
   }
   tableEnd = firstFreeCode;
 }
@@ -341,21 +435,15 @@ int32_t TiffImage::readCode() {
     bitPosition = bitsInStrip;
     return eoiCode;
   }
-  size_t at = static_cast<size_t>(bitPosition / 8);
-  uint32_t loaded = 0;
-  for (size_t k = 0; k < 4 && at + k < codeBytes; ++k)
-    loaded |= static_cast<uint32_t>(codeData[at + k]) << (8 * k);
-  uint32_t word = swapBytes32(loaded);
-  int shift = 32 - static_cast<int>(bitPosition % 8) - codeWidth;
+  int32_t code = codeAt(codeData, codeBytes, bitPosition, codeWidth);
   bitPosition += static_cast<uint64_t>(codeWidth);
-  return static_cast<int32_t>((word >> shift) & widthMask[codeWidth]);
+  return code;
 }
 
 void TiffImage::writeString(int32_t code) {
-  size_t length = static_cast<size_t>(codeBits[code] / 8);
-  size_t room = static_cast<size_t>(pixelBytes - outPosition);
-  size_t count = std::min(length, room);
-  std::memcpy(pixels + outPosition, codeString[code], count);
+  size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
+  size_t count = std::min(length, static_cast<size_t>(pixelBytes - outPosition));
+  if (count > 0) std::memcpy(pixels + outPosition, codeString[code], count);
   outPosition += static_cast<int32_t>(count);
 }
 
@@ -371,22 +459,13 @@ void TiffImage::addString(int32_t a, int32_t b) {
   string[length - 1] = codeString[b][0];
   // Built before the entry is released: after a wrap a or b may be this entry.
   int32_t entry = nextCode;
-  delete[] codeString[entry];
+  if (stringOwned[entry]) delete[] codeString[entry];
+  ownedStrings += stringOwned[entry] ? 0 : 1;
   codeString[entry] = string;
+  stringOwned[entry] = true;
   codeBits[entry] = static_cast<int32_t>(length * 8);
   tableEnd = std::max(tableEnd, entry + 1);
-  // One code early, as TIFF LZW writers switch.
-  if (entry == 510) {
-    codeWidth = 10;
-  } else if (entry == 1022) {
-    codeWidth = 11;
-  } else if (entry == 2046) {
-    codeWidth = 12;
-  } else if (entry == lastTableEntry) {
-    nextCode = firstFreeCode;
-    codeWidth = 9;
-  }
-  ++nextCode;
+  advanceTable(nextCode, codeWidth);
 }
 
 bool TiffImage::inTable(int32_t code) const { return nextCode > code; }
@@ -395,8 +474,25 @@ void TiffImage::undoPredictor() {
   if (pixels == nullptr || (samplesPerPixel != 3 && samplesPerPixel != 4)) return;
   size_t samples = static_cast<size_t>(samplesPerPixel);
   size_t rowBytes = static_cast<size_t>(width) * samples;
+  // Running sums held apart per sample, so the sums of a pixel do not wait on
+  // one another.
   for (int32_t row = 0; row < height; ++row) {
     uint8_t* p = pixels + static_cast<size_t>(row) * rowBytes;
-    for (size_t i = samples; i < rowBytes; ++i) p[i] = static_cast<uint8_t>(p[i] + p[i - samples]);
+    uint8_t* end = p + rowBytes;
+    uint8_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    if (samples == 3) {
+      for (; p != end; p += 3) {
+        p[0] = s0 = static_cast<uint8_t>(s0 + p[0]);
+        p[1] = s1 = static_cast<uint8_t>(s1 + p[1]);
+        p[2] = s2 = static_cast<uint8_t>(s2 + p[2]);
+      }
+    } else {
+      for (; p != end; p += 4) {
+        p[0] = s0 = static_cast<uint8_t>(s0 + p[0]);
+        p[1] = s1 = static_cast<uint8_t>(s1 + p[1]);
+        p[2] = s2 = static_cast<uint8_t>(s2 + p[2]);
+        p[3] = s3 = static_cast<uint8_t>(s3 + p[3]);
+      }
+    }
   }
 }

@@ -93,9 +93,14 @@ class TiffImage {
   int32_t nextCode = 258;
   int32_t codeBits[tiffTableSize] = {};
   uint32_t widthMask[13] = {};
+  // While decodeStrip runs, the string of entry 258 and up is a run of bytes
+  // already in pixels and the entry only points at it; a string that addString
+  // builds by itself is a copy of its own, marked in stringOwned.
   uint8_t* codeString[tiffTableSize] = {};
-  uint8_t* singleBytes = nullptr;  // the 256 one-byte strings, while an image decodes
-  int32_t tableEnd = 258;          // one past the highest entry that may hold a string
+  bool stringOwned[tiffTableSize] = {};
+  int32_t ownedStrings = 0;
+  uint8_t* singleBytes = nullptr;  // the 256 one-byte strings (padded), while an image decodes
+  int32_t tableEnd = 258;          // one past the highest entry addString filled since the last release
 
  private:
   // What read and readFromMemory share: the reader is the whole file.

@@ -56,10 +56,9 @@ seed "$work/seeds/tiff" "$here/tests/fixtures/*.tif" "$here/data/*.tif" "$here/t
 # justify: the TIFF reader may allocate up to 4096 bytes per 9 bits of an LZW
 # file (the most one code can yield), 37 MB for the largest input here, so an
 # allocation of 256 MB means a size taken on trust. Inputs are kept small for
-# speed (decoding costs an allocation per LZW code): 10240 bytes hold every TIFF
-# fixture whole; the bundled texture and scene, larger, seed with their first
-# 10240 and 16384 bytes. Standard output is closed: the TIFF reader prints its
-# refusal there.
+# speed: 10240 bytes hold every TIFF fixture whole; the bundled texture and
+# scene, larger, seed with their first 10240 and 16384 bytes. Standard output
+# is closed: the TIFF reader prints its refusal there.
 status=0
 run() {
   local name=$1 corpus=$2 dict=$3 maxLength=$4

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <dirent.h>
@@ -16,21 +17,24 @@
 #include <vector>
 
 #include "assets/tiff_image.h"
+#include "support/lzw_oracle.h"
 #include "support/sparse_file.h"
 #include "support/tiff_writer.h"
 
-// The reader allocates its pixels and table strings as arrays; counting the
-// arrays alive shows that none is left behind, even with leak checks off.
+// The reader allocates its pixels and any table strings as arrays; counting
+// the arrays alive shows that none is left behind, even with leak checks off,
+// and the most alive at once what a decode holds.
 static long arraysAlive = 0;
+static long arraysPeak = 0;
 void* operator new[](std::size_t size) {
   void* p = std::malloc(size == 0 ? 1 : size);
   if (p == nullptr) throw std::bad_alloc();
-  ++arraysAlive;
+  arraysPeak = std::max(arraysPeak, ++arraysAlive);
   return p;
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   void* p = std::malloc(size == 0 ? 1 : size);
-  if (p != nullptr) ++arraysAlive;
+  if (p != nullptr) arraysPeak = std::max(arraysPeak, ++arraysAlive);
   return p;
 }
 void operator delete[](void* p) noexcept {
@@ -252,9 +256,11 @@ TEST(TiffLzw, TableWrapsAfterEntry4094AndReusesItsEntries) {
   expected.resize(1282 * 3);
   std::vector<uint8_t> file = lzwFileWithStrips(1282, 1, {packCodes(codes)});
   long before = arraysAlive;
+  arraysPeak = arraysAlive;
   auto image = readTiff(file);
   EXPECT_EQ(pixelsOf(*image), expected);
   EXPECT_EQ(arraysAlive, before + 1) << "only the pixels outlive the read";
+  EXPECT_LE(arraysPeak, before + 2) << "the pixels and the single bytes: no string of its own";
   image.reset();
   EXPECT_EQ(arraysAlive, before);
 }
@@ -281,6 +287,59 @@ TEST(TiffLzw, DamagedStripsStopWhereTheyBreak) {
   EXPECT_EQ(decodeCodes(2, {}), std::vector<uint8_t>(6));
   EXPECT_EQ(pixelsOf(*readTiff(lzwFileWithStrips(2, 1, {randomBytes(500, 8), {0x80}}))).size(),
             6u);
+}
+
+TEST(TiffLzw, RandomCodeStreamsDecodeAsThePlainDecoderDoes) {
+  // Streams a decoder would mostly follow: single bytes from a few values (so
+  // strings repeat and grow), strings of the table, the next entry; per stream
+  // maybe clear codes, and maybe damage (end codes, codes beyond the next entry,
+  // table codes straight after a clear, a strip cut short). Images both smaller
+  // than the output and far larger, so that the end of the image and the zero
+  // after a strip that stops early are both met.
+  std::mt19937 random(2024);
+  auto pick = [&](uint32_t n) { return static_cast<int>(random() % n); };
+  for (int round = 0; round < 150; ++round) {
+    bool clears = pick(2) == 0;
+    bool damage = pick(2) == 0;
+    std::vector<std::vector<uint8_t>> strips;
+    for (int s = 1 + pick(3); s > 0; --s) {
+      std::vector<int> codes;
+      if (pick(5) != 0) codes.push_back(256);
+      int next = 258;
+      bool previous = false;
+      for (int count = pick(2) == 0 ? pick(600) : 3000 + pick(9000); count > 0; --count) {
+        int roll = pick(1000);
+        int code;
+        if (clears && roll < 2) {
+          code = 256;
+        } else if (damage && roll < 4) {
+          code = roll < 3 ? 257 : next + 1 + pick(40);
+        } else if (!previous) {
+          code = damage && roll < 8 ? 258 + pick(40) : pick(6) * 40;
+        } else if (roll < 400) {
+          code = pick(6) * 40;
+        } else if (roll < 880 && next > 258) {
+          code = 258 + pick(static_cast<uint32_t>(next - 258));
+        } else {
+          code = next;
+        }
+        codes.push_back(code);
+        if (code == 256) {
+          next = 258;
+          previous = false;
+        } else if (code != 257) {
+          if (previous) next = next == 4094 ? 259 : next + 1;
+          previous = true;
+        }
+      }
+      std::vector<uint8_t> strip = packCodes(codes);
+      if (damage && pick(3) == 0) strip.resize(static_cast<size_t>(pick(static_cast<uint32_t>(strip.size()) + 1)));
+      strips.push_back(strip);
+    }
+    int width = pick(2) == 0 ? 1 + pick(300) : 1 + pick(30000);
+    std::vector<uint8_t> expected = decodeLzwSimply(strips, static_cast<size_t>(width) * 3);
+    ASSERT_EQ(pixelsOf(*readTiff(lzwFileWithStrips(width, 1, strips))), expected) << round;
+  }
 }
 
 // ---------------------------------------------------------------- predictor
