@@ -2,6 +2,7 @@
 #include "support/mesh_ray_cast.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <numeric>
@@ -38,10 +39,55 @@ struct Triangle {
   Vec3d corner[3];
   double shade[3];
   int32_t group;
+  Vec3d low;  // the corners' bounds, to pass over triangles far from a shadow ray
+  Vec3d high;
 };
 
-MeshSight castOne(const std::vector<Triangle>& triangles, const Camera& camera,
-                  const Vec3d& light, double x, double yUp) {
+constexpr int tileSize = 16;  // pixels
+
+// The triangles whose front the eye might see in each tile of the window, found
+// from their projected corners' bounds; one reaching behind the eye is in all.
+// Only a shortcut: the eye's rays still meet every triangle they could.
+std::vector<std::vector<int32_t>> tilesOf(const std::vector<Triangle>& triangles,
+                                          const Camera& camera, int columns, int rows) {
+  std::vector<std::vector<int32_t>> tiles(static_cast<size_t>(columns) *
+                                          static_cast<size_t>(rows));
+  for (size_t n = 0; n < triangles.size(); ++n) {
+    const Triangle& t = triangles[n];
+    const Vec3d normal = cross(t.corner[1] - t.corner[0], t.corner[2] - t.corner[0]);
+    if (!(dot(normal, camera.eye - t.corner[0]) > 0.0)) continue;
+    double left = std::numeric_limits<double>::infinity(), bottom = left;
+    double right = -left, top = -left;
+    bool behind = false;
+    for (const Vec3d& corner : t.corner) {
+      if (-dot(corner - camera.eye, camera.back) < 1.0) behind = true;
+      double x, yUp;
+      projectPoint(camera, corner, x, yUp);
+      left = std::min(left, x);
+      right = std::max(right, x);
+      bottom = std::min(bottom, yUp);
+      top = std::max(top, yUp);
+    }
+    auto tile = [](double at, int count) {
+      return static_cast<int>(std::clamp(std::floor(at / tileSize), 0.0, count - 1.0));
+    };
+    const int i0 = behind ? 0 : tile(left - 1.0, columns);
+    const int i1 = behind ? columns - 1 : tile(right + 1.0, columns);
+    const int j0 = behind ? 0 : tile(bottom - 1.0, rows);
+    const int j1 = behind ? rows - 1 : tile(top + 1.0, rows);
+    if (!behind && (right < -1.0 || left > camera.width + 1.0 || top < -1.0 ||
+                    bottom > camera.height + 1.0))
+      continue;
+    for (int j = j0; j <= j1; ++j)
+      for (int i = i0; i <= i1; ++i)
+        tiles[static_cast<size_t>(j) * static_cast<size_t>(columns) + static_cast<size_t>(i)]
+            .push_back(static_cast<int32_t>(n));
+  }
+  return tiles;
+}
+
+MeshSight castOne(const std::vector<Triangle>& triangles, const std::vector<int32_t>& inTile,
+                  const Camera& camera, const Vec3d& light, double x, double yUp) {
   const Vec3d direction = rayDirection(camera, x, yUp);
   MeshSight sight;
   if (hitsMarker(camera.eye, direction, light)) {
@@ -49,7 +95,8 @@ MeshSight castOne(const std::vector<Triangle>& triangles, const Camera& camera,
     return sight;
   }
   double nearest = std::numeric_limits<double>::infinity();
-  for (const Triangle& triangle : triangles) {
+  for (int32_t n : inTile) {
+    const Triangle& triangle = triangles[static_cast<size_t>(n)];
     double t;
     double weights[3];
     if (!hitTriangle(camera.eye, direction, triangle.corner[0], triangle.corner[1],
@@ -67,7 +114,14 @@ MeshSight castOne(const std::vector<Triangle>& triangles, const Camera& camera,
   const Vec3d seen = camera.eye + nearest * direction;
   const Vec3d toLight = light - seen;
   constexpr double margin = 1e-4;
+  const Vec3d low{std::min(seen.x, light.x), std::min(seen.y, light.y),
+                  std::min(seen.z, light.z)};
+  const Vec3d high{std::max(seen.x, light.x), std::max(seen.y, light.y),
+                   std::max(seen.z, light.z)};
   for (const Triangle& triangle : triangles) {
+    if (triangle.high.x < low.x || triangle.low.x > high.x || triangle.high.y < low.y ||
+        triangle.low.y > high.y || triangle.high.z < low.z || triangle.low.z > high.z)
+      continue;
     double t;
     double weights[3];
     if (hitTriangle(seen, toLight, triangle.corner[0], triangle.corner[1], triangle.corner[2], t,
@@ -94,7 +148,18 @@ std::vector<MeshSample> castMeshGrid(const Mesh& mesh, const Camera& camera, con
       triangle.shade[n] = expectedVertexShade(mesh.vertexNormals[v], mesh.vertices[v], light);
     }
     triangle.group = groups[static_cast<size_t>(f)];
+    triangle.low = triangle.high = triangle.corner[0];
+    for (const Vec3d& c : triangle.corner) {
+      triangle.low = {std::min(triangle.low.x, c.x), std::min(triangle.low.y, c.y),
+                      std::min(triangle.low.z, c.z)};
+      triangle.high = {std::max(triangle.high.x, c.x), std::max(triangle.high.y, c.y),
+                       std::max(triangle.high.z, c.z)};
+    }
   }
+  const int tileColumns = (camera.width + tileSize - 1) / tileSize;
+  const int tileRows = (camera.height + tileSize - 1) / tileSize;
+  const std::vector<std::vector<int32_t>> tiles =
+      tilesOf(triangles, camera, tileColumns, tileRows);
   const int columns = (camera.width + step - 1) / step;
   const int rows = (camera.height + step - 1) / step;
   std::vector<MeshSample> samples(static_cast<size_t>(columns) * static_cast<size_t>(rows));
@@ -106,7 +171,10 @@ std::vector<MeshSample> castMeshGrid(const Mesh& mesh, const Camera& camera, con
       MeshSample& sample = samples[at(i, j)];
       sample.x = i * step;
       sample.y = j * step;
-      sample.sight = castOne(triangles, camera, light, sample.x + 0.5, sample.y + 0.5);
+      const std::vector<int32_t>& inTile =
+          tiles[static_cast<size_t>(sample.y / tileSize) * static_cast<size_t>(tileColumns) +
+                static_cast<size_t>(sample.x / tileSize)];
+      sample.sight = castOne(triangles, inTile, camera, light, sample.x + 0.5, sample.y + 0.5);
     }
   auto kind = [&](int i, int j) {
     const MeshSight& s = samples[at(i, j)].sight;
