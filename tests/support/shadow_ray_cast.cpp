@@ -104,6 +104,21 @@ bool boxBlocksLight(const Vec3d& p, const Vec3d& light, const BoxAndLight& box) 
   return leave > std::max(enter, 1e-6) && enter < 1.0;
 }
 
+bool hitsMarker(const Vec3d& origin, const Vec3d& direction, const Vec3d& light) {
+  const Vec3d& l = light;
+  const Vec3d marker[4] = {l + Vec3d{-5, -5, -5}, l + Vec3d{5, -5, -5}, l + Vec3d{0, 5, -5},
+                           l + Vec3d{0, 0, 5}};
+  const int markerTriangles[4][3] = {{0, 1, 2}, {3, 1, 2}, {0, 3, 2}, {0, 1, 3}};
+  for (const auto& corners : markerTriangles) {
+    double along;
+    double weights[3];
+    if (hitTriangle(origin, direction, marker[corners[0]], marker[corners[1]],
+                    marker[corners[2]], along, weights, false))
+      return true;
+  }
+  return false;
+}
+
 Sight castRay(const Mesh& mesh, const Camera& camera, const BoxAndLight& box, double x,
               double yUp) {
   const Vec3d eye = camera.eye;
@@ -142,20 +157,10 @@ Sight castRay(const Mesh& mesh, const Camera& camera, const BoxAndLight& box, do
       consider(2 * cell, 0);
       consider(2 * cell + 1, 0);
     }
-  // The light marker lies nearer the eye than the whole mesh and is drawn
-  // over it, from either side.
-  const Vec3d l = light;
-  const Vec3d marker[4] = {l + Vec3d{-5, -5, -5}, l + Vec3d{5, -5, -5}, l + Vec3d{0, 5, -5},
-                           l + Vec3d{0, 0, 5}};
-  const int markerTriangles[4][3] = {{0, 1, 2}, {3, 1, 2}, {0, 3, 2}, {0, 1, 3}};
-  for (const auto& corners : markerTriangles) {
-    double along;
-    double weights[3];
-    if (hitTriangle(eye, direction, marker[corners[0]], marker[corners[1]], marker[corners[2]],
-                    along, weights, false)) {
-      sight.surface = markerSurface;
-      return sight;
-    }
+  // The light marker lies nearer the eye than the whole mesh and is drawn over it.
+  if (hitsMarker(eye, direction, light)) {
+    sight.surface = markerSurface;
+    return sight;
   }
   if (sight.surface >= 0) sight.shadowed = boxBlocksLight(eye + nearest * direction, light, box);
   return sight;

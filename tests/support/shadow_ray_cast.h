@@ -57,6 +57,9 @@ bool hitTriangle(const Vec3d& origin, const Vec3d& direction, const Vec3d& a, co
 // The segment from p to the light passes through the box's inside.
 bool boxBlocksLight(const Vec3d& p, const Vec3d& light, const BoxAndLight& box);
 
+// The ray meets the light marker, a tetrahedron around the light, on either side.
+bool hitsMarker(const Vec3d& origin, const Vec3d& direction, const Vec3d& light);
+
 constexpr int markerSurface = 7;
 
 // What the ray cast finds behind one point of the window.
