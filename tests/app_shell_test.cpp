@@ -127,27 +127,36 @@ TEST_F(AppShell, TerminateRequestClosesLikeTheCloseButton) {
   EXPECT_EQ(onCloseCalls, 1);
 }
 
+// A key as X11 names it and the flag it must set while held.
+struct Key {
+  unsigned long keysym;
+  uint8_t KeyFlags::*flag;
+};
+
+// Presses and releases each key in turn; each press must set its flag and
+// each release clear it, seen in the frames that follow.
+template <size_t count>
+void pressAndReleaseEach(X11Client& client, const Key (&keys)[count]) {
+  for (const Key& key : keys) {
+    size_t from = frameCount();
+    pressKey(client, key.keysym);
+    EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 1; }))
+        << "key down for keysym " << key.keysym;
+    from = frameCount();
+    releaseKey(client, key.keysym);
+    EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 0; }))
+        << "key up for keysym " << key.keysym;
+  }
+}
+
 TEST_F(AppShell, RealKeyEventsReachKeyDownAndKeyUp) {
-  struct Key {
-    unsigned long keysym;
-    uint8_t KeyFlags::*flag;
-  };
   const Key keys[] = {{XK_Up, &KeyFlags::up},         {XK_Down, &KeyFlags::down},
                       {XK_Left, &KeyFlags::left},     {XK_Right, &KeyFlags::right},
                       {XK_Home, &KeyFlags::home},     {XK_End, &KeyFlags::end},
                       {XK_Delete, &KeyFlags::del},    {XK_Next, &KeyFlags::pageDown},
                       {XK_Prior, &KeyFlags::pageUp},  {XK_Insert, &KeyFlags::insert}};
   int exitCode = runProgram([&](X11Client& client, Window window) {
-    for (const Key& key : keys) {
-      size_t from = frameCount();
-      pressKey(client, key.keysym);
-      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 1; }))
-          << "key down for keysym " << key.keysym;
-      from = frameCount();
-      releaseKey(client, key.keysym);
-      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 0; }))
-          << "key up for keysym " << key.keysym;
-    }
+    pressAndReleaseEach(client, keys);
     size_t from = frameCount();
     uint8_t before = moveLight;
     pressKey(client, XK_Tab);
@@ -159,10 +168,7 @@ TEST_F(AppShell, RealKeyEventsReachKeyDownAndKeyUp) {
 }
 
 TEST_F(AppShell, KeypadKeysActAsTheDedicatedOnesOnlyWithNumLockOff) {
-  struct Key {
-    unsigned long keysym;  // as the keypad gives it with NumLock off
-    uint8_t KeyFlags::*flag;
-  };
+  // As the keypad gives them with NumLock off.
   const Key keys[] = {{XK_KP_Up, &KeyFlags::up},          {XK_KP_Down, &KeyFlags::down},
                       {XK_KP_Left, &KeyFlags::left},      {XK_KP_Right, &KeyFlags::right},
                       {XK_KP_Home, &KeyFlags::home},      {XK_KP_End, &KeyFlags::end},
@@ -170,16 +176,7 @@ TEST_F(AppShell, KeypadKeysActAsTheDedicatedOnesOnlyWithNumLockOff) {
                       {XK_KP_Prior, &KeyFlags::pageUp},   {XK_KP_Insert, &KeyFlags::insert}};
   uint8_t digitUp = 0;
   int exitCode = runProgram([&](X11Client& client, Window window) {
-    for (const Key& key : keys) {
-      size_t from = frameCount();
-      pressKey(client, key.keysym);
-      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 1; }))
-          << "key down for keysym " << key.keysym;
-      from = frameCount();
-      releaseKey(client, key.keysym);
-      EXPECT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) { return f.keys.*key.flag == 0; }))
-          << "key up for keysym " << key.keysym;
-    }
+    pressAndReleaseEach(client, keys);
     // With NumLock on the same key is the digit 8, which moves nothing. It is
     // held while Tab flips the mode, so the frame that shows the flip comes
     // after its key-down was handled.

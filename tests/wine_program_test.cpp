@@ -112,6 +112,31 @@ class WineProgram : public testing::Test {
   void SetUp() override { ASSERT_TRUE(openX11Client(client_)); }
   void TearDown() override { closeX11Client(client_); }
 
+  // Runs demo_windowed.exe from folder until it draws (the caption shows a
+  // rate), reads its client area at the size Windows gave it from the unnamed
+  // child X window Wine draws in, and closes it again with a close request.
+  void takeStartPicture(const std::filesystem::path& folder, int& width, int& height,
+                        std::vector<uint32_t>& picture) {
+    ChildProcess demo;
+    ASSERT_TRUE(startCommand(demo, {wineRun, (folder / "demo_windowed.exe").string()},
+                             folder.string()));
+    const std::string seen = probeSays("window");
+    ASSERT_EQ(std::sscanf(valueOf(seen, "client: ").c_str(), "%dx%d", &width, &height), 2)
+        << seen;
+    Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
+    ASSERT_NE(window, 0u);
+    Window drawn = largestChildWindow(client_, window);
+    ASSERT_NE(drawn, 0u);
+    int drawnWidth = 0, drawnHeight = 0;
+    ASSERT_TRUE(windowSize(client_, drawn, drawnWidth, drawnHeight));
+    EXPECT_EQ(drawnWidth, width);
+    EXPECT_EQ(drawnHeight, height);
+    picture = readWindowPixels(client_, drawn, width, height);
+    sendDeleteWindow(client_, window);
+    EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+    ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
+  }
+
   static std::string prefix_;
   X11Client client_;
 };
@@ -282,26 +307,10 @@ TEST_F(WineProgram, StartPictureShadowsWhereTheRayCastDoesAtTheClientSize) {
   computeFaceNormals(mesh.mesh);
   computeVertexNormals(mesh.mesh);
 
-  ChildProcess demo;
-  ASSERT_TRUE(startCommand(demo, {wineRun, (folder / "demo_windowed.exe").string()},
-                           folder.string()));
-  // Once the caption shows a rate, frames have been drawn.
-  const std::string seen = probeSays("window");
   int width = 0, height = 0;
-  ASSERT_EQ(std::sscanf(valueOf(seen, "client: ").c_str(), "%dx%d", &width, &height), 2) << seen;
-  Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
-  ASSERT_NE(window, 0u);
-  Window drawn = largestChildWindow(client_, window);
-  ASSERT_NE(drawn, 0u);
-  int drawnWidth = 0, drawnHeight = 0;
-  ASSERT_TRUE(windowSize(client_, drawn, drawnWidth, drawnHeight));
-  EXPECT_EQ(drawnWidth, width);
-  EXPECT_EQ(drawnHeight, height);
-  std::vector<uint32_t> picture = readWindowPixels(client_, drawn, width, height);
-  sendDeleteWindow(client_, window);
-  EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+  std::vector<uint32_t> picture;
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
   std::filesystem::remove_all(folder);
-  ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
 
   const std::vector<PixelTruth> truth =
       castEveryPixel(mesh.mesh, startCamera(width, height), scene);
@@ -350,21 +359,10 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
   std::filesystem::copy_file(bundled, folder / "shadow2.3DS");
   std::filesystem::copy_file(wineWindowed, folder / "demo_windowed.exe");
 
-  ChildProcess demo;
-  ASSERT_TRUE(startCommand(demo, {wineRun, (folder / "demo_windowed.exe").string()},
-                           folder.string()));
-  const std::string seen = probeSays("window");
   int width = 0, height = 0;
-  ASSERT_EQ(std::sscanf(valueOf(seen, "client: ").c_str(), "%dx%d", &width, &height), 2) << seen;
-  Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
-  ASSERT_NE(window, 0u);
-  Window drawn = largestChildWindow(client_, window);
-  ASSERT_NE(drawn, 0u);
-  std::vector<uint32_t> picture = readWindowPixels(client_, drawn, width, height);
-  sendDeleteWindow(client_, window);
-  EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+  std::vector<uint32_t> picture;
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
   std::filesystem::remove_all(folder);
-  ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
 
   Scene* scene = readScene(bundled.c_str(), 1);
   ASSERT_NE(scene, nullptr);
