@@ -73,6 +73,8 @@ void startUp(WindowHandle window) {
   theShadowVolume = new ShadowVolume();
   theShadowVolume->setVertexArray(mesh.vertices, mesh.vertexCount, 12, 0);
   theShadowVolume->setEdgeArray(mesh.edges, mesh.edgeCount, 16, 0);
+  // The closed volume of the second shadow mode caps itself with the faces.
+  theShadowVolume->setFaceArray(mesh.faces, mesh.faceCount, 12, 0);
   theShadowVolume->setExtrusionLength(3000.0f);
 
   glEnable(GL_DEPTH_TEST);

@@ -123,8 +123,7 @@ void shadowPassesFromBehind(const Mesh* mesh, float width, float height) {
   glDepthMask(GL_FALSE);
   glDepthFunc(GL_GREATER);
   if (theShadowVolume != nullptr && mesh != nullptr) {
-    ShadowVolume& volume = *theShadowVolume;
-    volume.setFaceArray(mesh->faces, mesh->faceCount, static_cast<int32_t>(sizeof(Face)), 0);
+    const ShadowVolume& volume = *theShadowVolume;
     const Vec3 l = lightPosition;
     const float ex = eyeX(), ey = eyeY(), ez = eyeZ();
 

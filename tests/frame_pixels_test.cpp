@@ -205,6 +205,7 @@ class InstalledMesh {
     buildEdgeList(mesh);
     volume_.setVertexArray(mesh.vertices, mesh.vertexCount, 12, 0);
     volume_.setEdgeArray(mesh.edges, mesh.edgeCount, 16, 0);
+    volume_.setFaceArray(mesh.faces, mesh.faceCount, 12, 0);
     volume_.setExtrusionLength(3000.0f);
     table_[0] = &mesh;
     scene_.meshCount = 1;
