@@ -1,7 +1,9 @@
 // Speed of the edge-list build, indexed against the plain quadratic scan, on
 // closed meshes of about 1,000, 8,000 and 32,767 faces; and of one frame's
-// shadow volume (both passes) over the bundled scene's first mesh, with
-// glColor3f and glVertex3f replaced by counters. When the bundled scene cannot
+// shadow volume over the bundled scene's first mesh, open (both passes) and
+// closed (both side passes, the light cap twice and the dark cap, as the
+// second mode sends them), with glColor3f, glVertex3f and glVertex4f replaced
+// by counters. When the bundled scene cannot
 // be read, a generated closed mesh of 8,000 faces stands in and the label says
 // so. Measures only; nothing is asserted.
 #include <GL/gl.h>
@@ -28,6 +30,7 @@ int64_t theVertexCalls = 0;
 
 extern "C" void glColor3f(GLfloat, GLfloat, GLfloat) { ++theColourCalls; }
 extern "C" void glVertex3f(GLfloat, GLfloat, GLfloat) { ++theVertexCalls; }
+extern "C" void glVertex4f(GLfloat, GLfloat, GLfloat, GLfloat) { ++theVertexCalls; }
 
 namespace {
 
@@ -98,23 +101,31 @@ BENCHMARK(BM_BuildEdgeListScanning)->Arg(32767)->Iterations(1)->Unit(benchmark::
 const Vec3 startLight{20.0f, 20.0f, 70.0f};
 const Vec3 startEye{0.0f, 0.0f, 200.0f};
 
-void BM_DrawShadowVolumeFrame(benchmark::State& state) {
+// The bundled scene's first mesh with its normals and edge list, or the
+// generated torus when the scene cannot be read; the label says which.
+struct BenchMesh {
   Scene* scene = readScene(DATA_DIR "/shadow2.3DS", 1);
-  Mesh* mesh = nullptr;
-  std::string label;
-  if (scene != nullptr && scene->meshCount > 0 && scene->meshes[0]->faceCount > 0) {
-    mesh = scene->meshes[0];
-    label = "bundled shadow2.3DS";
+  MeshData standIn = makeTorus(8000);
+  TestMesh stand{standIn.vertices, standIn.faces};
+  Mesh* mesh = &stand.mesh;
+  std::string label = "generated torus (bundled scene not readable)";
+  BenchMesh() {
+    if (scene != nullptr && scene->meshCount > 0 && scene->meshes[0]->faceCount > 0) {
+      mesh = scene->meshes[0];
+      label = "bundled shadow2.3DS";
+    }
+    computeFaceNormals(*mesh);
+    computeVertexNormals(*mesh);
+    buildEdgeList(*mesh);
   }
-  const MeshData data = makeTorus(8000);
-  TestMesh stand(data.vertices, data.faces);
-  if (mesh == nullptr) {
-    mesh = &stand.mesh;
-    label = "generated torus (bundled scene not readable)";
-  }
-  computeFaceNormals(*mesh);
-  computeVertexNormals(*mesh);
-  buildEdgeList(*mesh);
+  ~BenchMesh() { releaseScene(scene); }
+  BenchMesh(const BenchMesh&) = delete;
+  BenchMesh& operator=(const BenchMesh&) = delete;
+};
+
+void BM_DrawShadowVolumeFrame(benchmark::State& state) {
+  const BenchMesh bench;
+  const Mesh* mesh = bench.mesh;
   ShadowVolume volume;
   volume.setVertexArray(mesh->vertices, mesh->vertexCount, 12, 0);
   volume.setEdgeArray(mesh->edges, mesh->edgeCount, 16, 0);
@@ -128,14 +139,39 @@ void BM_DrawShadowVolumeFrame(benchmark::State& state) {
                 false);
   }
   const double frames = static_cast<double>(state.iterations());
-  state.SetLabel(label);
+  state.SetLabel(bench.label);
   state.counters["faces"] = static_cast<double>(mesh->faceCount);
   state.counters["edges"] = static_cast<double>(mesh->edgeCount);
   state.counters["quads/frame"] = static_cast<double>(theColourCalls) / frames;
   state.counters["vertices/frame"] = static_cast<double>(theVertexCalls) / frames;
-  releaseScene(scene);
 }
 BENCHMARK(BM_DrawShadowVolumeFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_DrawClosedVolumeFrame(benchmark::State& state) {
+  const BenchMesh bench;
+  const Mesh* mesh = bench.mesh;
+  ShadowVolume volume;
+  volume.setVertexArray(mesh->vertices, mesh->vertexCount, 12, 0);
+  volume.setEdgeArray(mesh->edges, mesh->edgeCount, 16, 0);
+  volume.setFaceArray(mesh->faces, mesh->faceCount, 12, 0);
+  volume.setExtrusionLength(3000.0f);
+
+  theVertexCalls = 0;
+  const Vec3& l = startLight;
+  const Vec3& e = startEye;
+  for (auto _ : state) {
+    volume.drawClosedSides(l.x, l.y, l.z, e.x, e.y, e.z, false);
+    volume.drawDarkCap(l.x, l.y, l.z);
+    volume.drawLightCap(l.x, l.y, l.z);
+    volume.drawLightCap(l.x, l.y, l.z);
+    volume.drawClosedSides(l.x, l.y, l.z, e.x, e.y, e.z, true);
+  }
+  const double frames = static_cast<double>(state.iterations());
+  state.SetLabel(bench.label);
+  state.counters["faces"] = static_cast<double>(mesh->faceCount);
+  state.counters["vertices/frame"] = static_cast<double>(theVertexCalls) / frames;
+}
+BENCHMARK(BM_DrawClosedVolumeFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
