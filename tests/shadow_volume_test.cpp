@@ -288,23 +288,6 @@ TestMesh* randomMesh(std::mt19937& random) {
   return new TestMesh(vertices, faces);
 }
 
-// How many faces meet at each edge, the edges found by their ends' positions.
-std::map<int, int> facesPerEdge(const Mesh& mesh) {
-  using Point = std::tuple<float, float, float>;
-  std::map<std::pair<Point, Point>, int> edges;
-  for (int32_t f = 0; f < mesh.faceCount; ++f)
-    for (int n = 0; n < 3; ++n) {
-      const Vec3& p = mesh.vertices[mesh.faces[f].corner[n]];
-      const Vec3& q = mesh.vertices[mesh.faces[f].corner[(n + 1) % 3]];
-      const Point from{p.x, p.y, p.z};
-      const Point to{q.x, q.y, q.z};
-      if (from != to) ++edges[std::minmax(from, to)];
-    }
-  std::map<int, int> histogram;
-  for (const auto& edge : edges) ++histogram[edge.second];
-  return histogram;
-}
-
 // The light cap, the sides in both passes and the dark cap together make a
 // closed surface, each piece wound so that its neighbours run the shared edge
 // the other way: every directed edge of the triangles sent has its reverse
@@ -364,15 +347,9 @@ TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForAnyTriangleMesh) {
   cases.push_back({"sheet", std::make_unique<TestMesh>(sheetVertices, sheetFaces), false});
   cases.push_back({"corners in a line", std::make_unique<TestMesh>(lineVertices, lineFaces), true});
   std::mt19937 random(7);
-  std::map<int, int> facesAtEdges;
-  for (int n = 0; n < 8; ++n) {
+  for (int n = 0; n < 8; ++n)
     cases.push_back({"random mesh " + std::to_string(n),
                      std::unique_ptr<TestMesh>(randomMesh(random)), false});
-    for (const auto& [faces, edges] : facesPerEdge(cases.back().mesh->mesh))
-      facesAtEdges[faces] += edges;
-  }
-  for (int faces = 1; faces <= 4; ++faces)
-    EXPECT_GT(facesAtEdges[faces], 0) << "no edge with " << faces << " faces";
 
   using Corner = std::tuple<int, float, float, float>;
   std::uniform_real_distribution<float> place(-6.0f, 6.0f);
