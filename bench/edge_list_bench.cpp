@@ -1,7 +1,9 @@
 // Speed of the edge-list build, indexed against the plain quadratic scan, on
 // closed meshes of about 1,000, 8,000 and 32,767 faces; and of one frame's
-// shadow volume (both passes) over the bundled scene's first mesh, with
-// glColor3f and glVertex3f replaced by counters. When the bundled scene cannot
+// shadow volume over the bundled scene's first mesh, open (both passes) and
+// closed (both side passes, the light cap twice and the dark cap, as the
+// second mode sends them), with glColor3f, glVertex3f and glVertex4f replaced
+// by counters. When the bundled scene cannot
 // be read, a generated closed mesh of 8,000 faces stands in and the label says
 // so. Measures only; nothing is asserted.
 #include <GL/gl.h>
@@ -28,6 +30,7 @@ int64_t theVertexCalls = 0;
 
 extern "C" void glColor3f(GLfloat, GLfloat, GLfloat) { ++theColourCalls; }
 extern "C" void glVertex3f(GLfloat, GLfloat, GLfloat) { ++theVertexCalls; }
+extern "C" void glVertex4f(GLfloat, GLfloat, GLfloat, GLfloat) { ++theVertexCalls; }
 
 namespace {
 
@@ -98,44 +101,77 @@ BENCHMARK(BM_BuildEdgeListScanning)->Arg(32767)->Iterations(1)->Unit(benchmark::
 const Vec3 startLight{20.0f, 20.0f, 70.0f};
 const Vec3 startEye{0.0f, 0.0f, 200.0f};
 
-void BM_DrawShadowVolumeFrame(benchmark::State& state) {
+// The bundled scene's first mesh with its normals, edge list and shadow
+// volume, or the generated torus when the scene cannot be read; the label
+// says which.
+struct BenchMesh {
   Scene* scene = readScene(DATA_DIR "/shadow2.3DS", 1);
-  Mesh* mesh = nullptr;
-  std::string label;
-  if (scene != nullptr && scene->meshCount > 0 && scene->meshes[0]->faceCount > 0) {
-    mesh = scene->meshes[0];
-    label = "bundled shadow2.3DS";
-  }
-  const MeshData data = makeTorus(8000);
-  TestMesh stand(data.vertices, data.faces);
-  if (mesh == nullptr) {
-    mesh = &stand.mesh;
-    label = "generated torus (bundled scene not readable)";
-  }
-  computeFaceNormals(*mesh);
-  computeVertexNormals(*mesh);
-  buildEdgeList(*mesh);
+  MeshData standIn = makeTorus(8000);
+  TestMesh stand{standIn.vertices, standIn.faces};
+  Mesh* mesh = &stand.mesh;
+  std::string label = "generated torus (bundled scene not readable)";
   ShadowVolume volume;
-  volume.setVertexArray(mesh->vertices, mesh->vertexCount, 12, 0);
-  volume.setEdgeArray(mesh->edges, mesh->edgeCount, 16, 0);
-  volume.setExtrusionLength(3000.0f);
+  BenchMesh() {
+    if (scene != nullptr && scene->meshCount > 0 && scene->meshes[0]->faceCount > 0) {
+      mesh = scene->meshes[0];
+      label = "bundled shadow2.3DS";
+    }
+    computeFaceNormals(*mesh);
+    computeVertexNormals(*mesh);
+    buildEdgeList(*mesh);
+    volume.setVertexArray(mesh->vertices, mesh->vertexCount, 12, 0);
+    volume.setEdgeArray(mesh->edges, mesh->edgeCount, 16, 0);
+    volume.setFaceArray(mesh->faces, mesh->faceCount, 12, 0);
+    volume.setExtrusionLength(3000.0f);
+  }
+  ~BenchMesh() { releaseScene(scene); }
+  BenchMesh(const BenchMesh&) = delete;
+  BenchMesh& operator=(const BenchMesh&) = delete;
+};
 
+void BM_DrawShadowVolumeFrame(benchmark::State& state) {
+  const BenchMesh bench;
+  const Mesh* mesh = bench.mesh;
   theColourCalls = 0;
   theVertexCalls = 0;
   for (auto _ : state) {
-    volume.draw(startLight.x, startLight.y, startLight.z, startEye.x, startEye.y, startEye.z, true);
-    volume.draw(startLight.x, startLight.y, startLight.z, startEye.x, startEye.y, startEye.z,
-                false);
+    bench.volume.draw(startLight.x, startLight.y, startLight.z, startEye.x, startEye.y,
+                      startEye.z, true);
+    bench.volume.draw(startLight.x, startLight.y, startLight.z, startEye.x, startEye.y,
+                      startEye.z, false);
   }
   const double frames = static_cast<double>(state.iterations());
-  state.SetLabel(label);
+  state.SetLabel(bench.label);
   state.counters["faces"] = static_cast<double>(mesh->faceCount);
   state.counters["edges"] = static_cast<double>(mesh->edgeCount);
   state.counters["quads/frame"] = static_cast<double>(theColourCalls) / frames;
   state.counters["vertices/frame"] = static_cast<double>(theVertexCalls) / frames;
-  releaseScene(scene);
 }
 BENCHMARK(BM_DrawShadowVolumeFrame)->Unit(benchmark::kMicrosecond);
+
+// Argument 0: the light stays where it is, frame after frame; 1: it moves a
+// little every frame, as while a light key is held, so which faces face it
+// is worked out anew each time.
+void BM_DrawClosedVolumeFrame(benchmark::State& state) {
+  const BenchMesh bench;
+  theVertexCalls = 0;
+  Vec3 l = startLight;
+  const Vec3& e = startEye;
+  const float step = state.range(0) == 0 ? 0.0f : 0.01f;
+  for (auto _ : state) {
+    l.x += step;
+    bench.volume.drawClosedSides(l.x, l.y, l.z, e.x, e.y, e.z, false);
+    bench.volume.drawDarkCap(l.x, l.y, l.z);
+    bench.volume.drawLightCap(l.x, l.y, l.z);
+    bench.volume.drawLightCap(l.x, l.y, l.z);
+    bench.volume.drawClosedSides(l.x, l.y, l.z, e.x, e.y, e.z, true);
+  }
+  const double frames = static_cast<double>(state.iterations());
+  state.SetLabel(bench.label);
+  state.counters["faces"] = static_cast<double>(bench.mesh->faceCount);
+  state.counters["vertices/frame"] = static_cast<double>(theVertexCalls) / frames;
+}
+BENCHMARK(BM_DrawClosedVolumeFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,27 +1,32 @@
 // The closed shadow volume, for the mode that counts from behind the surface:
 // the faces that face the light (the light cap), the same faces pushed to
-// infinity and turned round (the dark cap), and one side quad, from the edge
-// to infinity, on every edge where the faces that face the light end. That is
-// the boundary of everything the light-facing faces hide, so it is closed
-// whatever the mesh: an edge with one face ends the light-facing faces like a
-// silhouette does. (On a closed mesh the dark cap covers exactly the
-// directions that the faces facing away cover; unlike those it also closes
-// the volume of a part with open edges.) Far corners go out with w = 0.
+// infinity and turned round (the dark cap), and the sides from the edges to
+// infinity. Far corners go out with w = 0.
 //
-// Whether a face faces the light is worked out by one function, the same way
-// for a face read from the face array and for the two faces named by an edge
-// record, so caps and sides agree on every face and the volume has no cracks.
-// An edge whose two faces use separate vertices at the same positions is
-// listed twice by the edge list, once from each face; its side is then sent
-// only from the record of the face that faces the light, since a side sent
-// twice would miscount every pixel seen through it. (The open volume only
-// asks whether a side was crossed, so there the second copy is harmless.)
+// Each face that faces the light hides a prism of its own: its cap, its cap
+// at infinity and a side on each of its three edges. The volume is all those
+// prisms together, with the sides that cancel left out: on each edge, found
+// by its ends' positions, the faces that face the light and run it one way
+// less those that run it the other way is how many sides go there, and which
+// way round. A sum of closed prisms is closed whatever the mesh: shared or
+// separate vertices at an edge, one face there, two, or four (two boxes
+// meeting along an edge), and a pixel behind overlapping prisms counts each
+// of them, as a stencil count would. A face with its corners exactly in a
+// line hides nothing, so it is left out of caps and sides alike; that is
+// decided exactly, since the rounded light test could call such a face lit
+// and send slivers that do not quite cancel on the screen.
+//
+// Whether a face faces the light is worked out once per face and light, and
+// the caps and the sides both read that answer, so they agree on every face.
+// The edge table is made once, when the arrays are set; a frame walks it
+// straight through, without sorting or allocating.
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "shadow/shadow_volume.h"
@@ -34,20 +39,57 @@ bool before(const Vec3& a, const Vec3& b) {
   return a.z < b.z;
 }
 
+// Whether the six terms add up to exactly zero. The running sum is kept as
+// parts that add up to it without rounding (each addition splits off its
+// rounding error as a part of its own), smallest first, zeros dropped; the
+// parts do not overlap, so the sum is zero exactly when no part is left.
+bool addsUpToZero(const double (&terms)[6]) {
+  double parts[6];
+  int count = 0;
+  for (double carry : terms) {
+    int kept = 0;
+    for (int j = 0; j < count; ++j) {
+      const double sum = carry + parts[j];
+      const double fromPart = sum - carry;
+      const double error = (carry - (sum - fromPart)) + (parts[j] - fromPart);
+      if (error != 0.0) parts[kept++] = error;
+      carry = sum;
+    }
+    if (carry != 0.0) parts[kept++] = carry;
+    count = kept;
+  }
+  return count == 0;
+}
+
+// The corners lie exactly in a line: each component of (b - a) x (c - a) is
+// zero. Written out, a component is six products of two floats each, which a
+// double holds exactly, so only their sum needs care.
+bool inALine(const Vec3& a, const Vec3& b, const Vec3& c) {
+  const float p[3][3] = {{a.x, a.y, a.z}, {b.x, b.y, b.z}, {c.x, c.y, c.z}};
+  for (int i = 0; i < 3; ++i) {
+    const int j = (i + 1) % 3;
+    // (b_i - a_i)(c_j - a_j) - (b_j - a_j)(c_i - a_i), the a_i a_j terms cancelled
+    const double terms[6] = {double{p[1][i]} * p[2][j],  -double{p[1][i]} * p[0][j],
+                             -double{p[0][i]} * p[2][j], -double{p[1][j]} * p[2][i],
+                             double{p[1][j]} * p[0][i],  double{p[0][j]} * p[2][i]};
+    if (!addsUpToZero(terms)) return false;
+  }
+  return true;
+}
+
+bool isFinite(const Vec3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 // The face (a, b, c), counter-clockwise seen from its front, shows its front
-// to the light. The corners are first turned so that the same face gives the
-// same arithmetic whichever corner it is named from.
+// to the light.
 bool facesLight(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& light) {
-  const Vec3* p[3] = {&a, &b, &c};
-  int first = 0;
-  if (before(b, *p[first])) first = 1;
-  if (before(c, *p[first])) first = 2;
   double d[3][3];
+  const Vec3* corners[3] = {&a, &b, &c};
   for (int n = 0; n < 3; ++n) {
-    const Vec3& v = *p[(first + n) % 3];
-    d[n][0] = double{v.x} - light.x;
-    d[n][1] = double{v.y} - light.y;
-    d[n][2] = double{v.z} - light.z;
+    d[n][0] = double{corners[n]->x} - light.x;
+    d[n][1] = double{corners[n]->y} - light.y;
+    d[n][2] = double{corners[n]->z} - light.z;
   }
   const double det = d[0][0] * (d[1][1] * d[2][2] - d[1][2] * d[2][1]) -
                      d[0][1] * (d[1][0] * d[2][2] - d[1][2] * d[2][0]) +
@@ -62,15 +104,15 @@ void vertexAtInfinity(const Vec3& v, const Vec3& light) {
   glVertex4f(v.x - light.x, v.y - light.y, v.z - light.z, 0.0f);
 }
 
-// The borrowed arrays, read at their strides; records and vertices may be
+// The borrowed arrays, read at their strides; faces and vertices may be
 // interleaved with other data, so nothing is assumed aligned.
 struct Arrays {
   const ShadowVolume& volume;
   bool ready() const {
-    return volume.hasVertexArray && volume.hasEdgeArray && volume.hasFaceArray &&
-           volume.vertexArray != nullptr && volume.edgeArray != nullptr &&
+    return volume.hasVertexArray && volume.hasFaceArray && volume.vertexArray != nullptr &&
            volume.faceArray != nullptr;
   }
+  int32_t faceCount() const { return std::max(volume.faceArrayCount, 0); }
   bool names(int32_t index) const { return index >= 0 && index < volume.vertexArrayCount; }
   Vec3 vertex(int32_t index) const {
     Vec3 v;
@@ -78,15 +120,8 @@ struct Arrays {
                 sizeof v);
     return v;
   }
-  Edge edge(int32_t k) const {
-    Edge e;
-    std::memcpy(&e, volume.edgeArray + static_cast<ptrdiff_t>(k) * volume.edgeArrayStride,
-                sizeof e);
-    return e;
-  }
   // False for a face naming a vertex outside the array.
-  bool face(int32_t k, Vec3 corners[3]) const {
-    Face f;
+  bool face(int32_t k, Face& f, Vec3 corners[3]) const {
     std::memcpy(&f, volume.faceArray + static_cast<ptrdiff_t>(k) * volume.faceArrayStride,
                 sizeof f);
     for (int n = 0; n < 3; ++n) {
@@ -97,6 +132,25 @@ struct Arrays {
   }
 };
 
+// One flag per face, 1 where it casts and faces the light; kept for the
+// next call with the same light.
+const std::vector<uint8_t>& facesLitBy(const ShadowVolume& volume, const Vec3& light) {
+  if (volume.litKnown && volume.litLight.x == light.x && volume.litLight.y == light.y &&
+      volume.litLight.z == light.z)
+    return volume.litFaces;
+  const Arrays arrays{volume};
+  for (size_t k = 0; k < volume.litFaces.size(); ++k) {
+    Face f;
+    Vec3 corner[3];
+    volume.litFaces[k] = volume.castingFaces[k] != 0 &&
+                         arrays.face(static_cast<int32_t>(k), f, corner) &&
+                         facesLight(corner[0], corner[1], corner[2], light);
+  }
+  volume.litLight = light;
+  volume.litKnown = true;
+  return volume.litFaces;
+}
+
 }  // namespace
 
 bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, float eyeX,
@@ -104,46 +158,39 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
   const Arrays arrays{*this};
   if (!arrays.ready()) return true;
   const Vec3 light{lightX, lightY, lightZ};
-  for (int32_t k = 0; k < edgeArrayCount; ++k) {
-    const Edge edge = arrays.edge(k);
-    // -2 marks a removed record; -1 in neighbourApex an edge with one face.
-    if (edge.apex < 0 || edge.neighbourApex < -1) continue;
-    const bool open = edge.neighbourApex == -1;
-    if (!arrays.names(edge.vertex0) || !arrays.names(edge.vertex1) || !arrays.names(edge.apex) ||
-        (!open && !arrays.names(edge.neighbourApex)))
-      continue;
-    const Vec3 a = arrays.vertex(edge.vertex0);
-    const Vec3 b = arrays.vertex(edge.vertex1);
-    const Vec3 c = arrays.vertex(edge.apex);
-    const bool ownLit = facesLight(a, b, c, light);
-    bool otherLit = false;
-    if (!open) otherLit = facesLight(b, a, arrays.vertex(edge.neighbourApex), light);
-    if (ownLit == otherLit) continue;
-    if (!ownLit && static_cast<size_t>(k) < listedTwice.size() && listedTwice[k] != 0) continue;
+  const std::vector<uint8_t>& lit = facesLitBy(*this, light);
+  size_t next = 0;
+  for (const VolumeEdge& edge : volumeEdges) {
+    int count = 0;
+    for (; next < edge.turnsEnd; ++next) count += lit[faceTurns[next].face] * faceTurns[next].turn;
+    if (count == 0 || !arrays.names(edge.low) || !arrays.names(edge.high)) continue;
+    // Along the edge p -> q as the lit faces that are left over run it.
+    Vec3 p = arrays.vertex(edge.low);
+    Vec3 q = arrays.vertex(edge.high);
+    if (count < 0) {
+      std::swap(p, q);
+      count = -count;
+    }
 
-    // The volume lies on the lit face's side of the plane through the light
-    // and the edge; the quad shows its outside to an eye on the other side.
-    const double u[3] = {double{a.x} - lightX, double{a.y} - lightY, double{a.z} - lightZ};
-    const double w[3] = {double{b.x} - lightX, double{b.y} - lightY, double{b.z} - lightZ};
+    // With N = (p - L) x (q - L), those faces lie on N's negative side, and
+    // so does the volume: the quad shows its outside to an eye on the other.
+    const double u[3] = {double{p.x} - lightX, double{p.y} - lightY, double{p.z} - lightZ};
+    const double w[3] = {double{q.x} - lightX, double{q.y} - lightY, double{q.z} - lightZ};
     const double e[3] = {double{eyeX} - lightX, double{eyeY} - lightY, double{eyeZ} - lightZ};
     const double eyeSide = e[0] * (u[1] * w[2] - u[2] * w[1]) +
                            e[1] * (u[2] * w[0] - u[0] * w[2]) +
                            e[2] * (u[0] * w[1] - u[1] * w[0]);
-    if (eyeSide == 0.0) continue;
-    // With N = (a - L) x (b - L), the face (a, b, c) faces the light when c
-    // lies on N's negative side, and (b, a, d) when d lies on its positive side.
-    const bool eyeWithVolume = ownLit ? eyeSide < 0.0 : eyeSide > 0.0;
-    if (eyeWithVolume == frontFaces) continue;
+    if (eyeSide == 0.0 || (eyeSide < 0.0) == frontFaces) continue;
 
-    // Along the lit face's own edge p -> q; from outside, the side runs q -> p.
-    const Vec3& p = ownLit ? a : b;
-    const Vec3& q = ownLit ? b : a;
-    vertexAt(q);
-    vertexAt(p);
-    vertexAtInfinity(p, light);
-    vertexAt(q);
-    vertexAtInfinity(p, light);
-    vertexAtInfinity(q, light);
+    // From outside, the side runs q -> p, against the caps' p -> q.
+    for (int n = 0; n < count; ++n) {
+      vertexAt(q);
+      vertexAt(p);
+      vertexAtInfinity(p, light);
+      vertexAt(q);
+      vertexAtInfinity(p, light);
+      vertexAtInfinity(q, light);
+    }
   }
   return true;
 }
@@ -151,10 +198,12 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
 bool ShadowVolume::drawLightCap(float lightX, float lightY, float lightZ) const {
   const Arrays arrays{*this};
   if (!arrays.ready()) return true;
-  const Vec3 light{lightX, lightY, lightZ};
-  for (int32_t k = 0; k < faceArrayCount; ++k) {
+  const std::vector<uint8_t>& lit = facesLitBy(*this, Vec3{lightX, lightY, lightZ});
+  const int32_t count = std::min(arrays.faceCount(), static_cast<int32_t>(lit.size()));
+  for (int32_t k = 0; k < count; ++k) {
+    Face f;
     Vec3 corner[3];
-    if (!arrays.face(k, corner) || !facesLight(corner[0], corner[1], corner[2], light)) continue;
+    if (lit[static_cast<size_t>(k)] == 0 || !arrays.face(k, f, corner)) continue;
     // The corners in the mesh's order, as the depth pass sent them, so that
     // the cap lands on exactly the depths the depth pass stored.
     vertexAt(corner[0]);
@@ -168,9 +217,12 @@ bool ShadowVolume::drawDarkCap(float lightX, float lightY, float lightZ) const {
   const Arrays arrays{*this};
   if (!arrays.ready()) return true;
   const Vec3 light{lightX, lightY, lightZ};
-  for (int32_t k = 0; k < faceArrayCount; ++k) {
+  const std::vector<uint8_t>& lit = facesLitBy(*this, light);
+  const int32_t count = std::min(arrays.faceCount(), static_cast<int32_t>(lit.size()));
+  for (int32_t k = 0; k < count; ++k) {
+    Face f;
     Vec3 corner[3];
-    if (!arrays.face(k, corner) || !facesLight(corner[0], corner[1], corner[2], light)) continue;
+    if (lit[static_cast<size_t>(k)] == 0 || !arrays.face(k, f, corner)) continue;
     vertexAtInfinity(corner[0], light);
     vertexAtInfinity(corner[2], light);
     vertexAtInfinity(corner[1], light);
@@ -178,51 +230,55 @@ bool ShadowVolume::drawDarkCap(float lightX, float lightY, float lightZ) const {
   return true;
 }
 
-void findEdgesListedTwice(ShadowVolume& volume) {
-  volume.listedTwice.clear();
-  if (!volume.hasVertexArray || !volume.hasEdgeArray || volume.vertexArray == nullptr ||
-      volume.edgeArray == nullptr || volume.edgeArrayCount <= 0)
-    return;
+void findVolumeEdges(ShadowVolume& volume) {
+  volume.volumeEdges.clear();
+  volume.faceTurns.clear();
+  volume.castingFaces.clear();
+  volume.litFaces.clear();
+  volume.litKnown = false;
   const Arrays arrays{volume};
-  const int32_t count = volume.edgeArrayCount;
-  std::vector<Edge> edges(static_cast<size_t>(count));
-  for (int32_t k = 0; k < count; ++k) edges[static_cast<size_t>(k)] = arrays.edge(k);
-  // The other face's own record names the same two apexes the other way
-  // round; records are sorted by their apexes to find it.
-  std::vector<int32_t> order(static_cast<size_t>(count));
-  std::iota(order.begin(), order.end(), 0);
-  const auto apexes = [&](int32_t k) {
-    const Edge& e = edges[static_cast<size_t>(k)];
-    return std::make_pair(e.apex, e.neighbourApex);
+  if (!arrays.ready()) return;
+  const int32_t faceCount = arrays.faceCount();
+
+  // Every edge of every face that casts, its ends in the order of their positions.
+  struct HalfEdge {
+    Vec3 lowAt;
+    Vec3 highAt;
+    int32_t low;
+    int32_t high;
+    ShadowVolume::FaceTurn turn;
   };
-  std::sort(order.begin(), order.end(),
-            [&](int32_t x, int32_t y) { return apexes(x) < apexes(y); });
-  const auto named = [&](const Edge& e) {
-    return arrays.names(e.vertex0) && arrays.names(e.vertex1);
-  };
-  const auto samePlace = [&](int32_t i, int32_t j) {
-    const Vec3 a = arrays.vertex(i);
-    const Vec3 b = arrays.vertex(j);
-    return a.x == b.x && a.y == b.y && a.z == b.z;
-  };
-  volume.listedTwice.assign(static_cast<size_t>(count), 0);
-  for (int32_t k = 0; k < count; ++k) {
-    const Edge& e = edges[static_cast<size_t>(k)];
-    if (e.apex < 0 || e.neighbourApex < 0 || !named(e)) continue;
-    using Apexes = std::pair<int32_t, int32_t>;
-    const Apexes key{e.neighbourApex, e.apex};
-    const auto first = std::lower_bound(order.begin(), order.end(), key,
-                                        [&](int32_t x, const Apexes& v) { return apexes(x) < v; });
-    const auto last = std::upper_bound(first, order.end(), key,
-                                       [&](const Apexes& v, int32_t x) { return v < apexes(x); });
-    for (auto it = first; it != last; ++it) {
-      const Edge& other = edges[static_cast<size_t>(*it)];
-      if (*it == k || !named(other)) continue;
-      if ((samePlace(other.vertex0, e.vertex1) && samePlace(other.vertex1, e.vertex0)) ||
-          (samePlace(other.vertex0, e.vertex0) && samePlace(other.vertex1, e.vertex1))) {
-        volume.listedTwice[static_cast<size_t>(k)] = 1;
-        break;
-      }
+  std::vector<HalfEdge> halves;
+  halves.reserve(3 * static_cast<size_t>(faceCount));
+  volume.castingFaces.assign(static_cast<size_t>(faceCount), 0);
+  volume.litFaces.assign(static_cast<size_t>(faceCount), 0);
+  for (int32_t k = 0; k < faceCount; ++k) {
+    Face f;
+    Vec3 corner[3];
+    if (!arrays.face(k, f, corner) || !isFinite(corner[0]) || !isFinite(corner[1]) ||
+        !isFinite(corner[2]) || inALine(corner[0], corner[1], corner[2]))
+      continue;
+    volume.castingFaces[static_cast<size_t>(k)] = 1;
+    for (int n = 0; n < 3; ++n) {
+      const int from = n;
+      const int to = (n + 1) % 3;
+      if (before(corner[from], corner[to]))
+        halves.push_back({corner[from], corner[to], f.corner[from], f.corner[to], {k, 1}});
+      else
+        halves.push_back({corner[to], corner[from], f.corner[to], f.corner[from], {k, -1}});
     }
+  }
+  const auto edgeBefore = [](const HalfEdge& a, const HalfEdge& b) {
+    if (before(a.lowAt, b.lowAt)) return true;
+    if (before(b.lowAt, a.lowAt)) return false;
+    return before(a.highAt, b.highAt);
+  };
+  std::sort(halves.begin(), halves.end(), edgeBefore);
+
+  volume.faceTurns.reserve(halves.size());
+  for (size_t h = 0; h < halves.size(); ++h) {
+    volume.faceTurns.push_back(halves[h].turn);
+    if (h + 1 == halves.size() || edgeBefore(halves[h], halves[h + 1]))
+      volume.volumeEdges.push_back({halves[h].low, halves[h].high, volume.faceTurns.size()});
   }
 }

@@ -49,7 +49,9 @@ ShadowVolume::ShadowVolume()
       hasFaceArray(false),
       faceArray(nullptr),
       faceArrayCount(0),
-      faceArrayStride(0) {}
+      faceArrayStride(0),
+      litLight{0.0f, 0.0f, 0.0f},
+      litKnown(false) {}
 
 void ShadowVolume::setExtrusionLength(float length) { extrusionLength = length; }
 
@@ -59,6 +61,7 @@ void ShadowVolume::setVertexArray(const void* base, int32_t count, int32_t strid
   vertexArrayCount = count;
   vertexArrayStride = stride;
   hasVertexArray = true;
+  findVolumeEdges(*this);
 }
 
 void ShadowVolume::setEdgeArray(const void* base, int32_t count, int32_t stride,
@@ -67,7 +70,6 @@ void ShadowVolume::setEdgeArray(const void* base, int32_t count, int32_t stride,
   edgeArrayCount = count;
   edgeArrayStride = stride;
   hasEdgeArray = true;
-  findEdgesListedTwice(*this);
 }
 
 void ShadowVolume::setFaceArray(const void* base, int32_t count, int32_t stride,
@@ -76,6 +78,7 @@ void ShadowVolume::setFaceArray(const void* base, int32_t count, int32_t stride,
   faceArrayCount = count;
   faceArrayStride = stride;
   hasFaceArray = true;
+  findVolumeEdges(*this);
 }
 
 void ShadowVolume::extrudePoint(const Vec3& from, const Vec3& through, Vec3& out, float factor) {

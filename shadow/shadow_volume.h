@@ -2,11 +2,14 @@
 // edge is stretched away from the light into a quad and sent to OpenGL as two
 // triangles, without caps (draw). For the mode that counts from behind the
 // surface the same object also gives the volume closed (closed_volume.cpp):
-// sides reaching infinity, the light cap and the cap at infinity. The object
-// borrows the mesh's vertex, edge and face arrays and owns none of them; it
-// keeps only one flag per edge record of its own (listedTwice).
+// sides reaching infinity, the light cap and the cap at infinity, built from
+// the faces alone, not from the edge list. The object borrows the mesh's
+// vertex, edge and face arrays and owns none of them; of its own it keeps a
+// table of the faces' edges, made once when the arrays are set, and which
+// faces face the light it was last asked about.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,17 +35,21 @@ class ShadowVolume {
   bool draw(float lightX, float lightY, float lightZ, float eyeX, float eyeY, float eyeZ,
             bool frontFaces) const;
 
-  // The closed volume, for a light at (lightX, lightY, lightZ): the boundary
-  // of the faces that face the light, as one volume reaching to infinity
-  // (far corners sent with w = 0). Each call emits glVertex3f / glVertex4f
-  // only, between the caller's glBegin(GL_TRIANGLES) and glEnd, no colour;
-  // every triangle is wound counter-clockwise seen from outside the volume.
-  // Emits nothing until the vertex, edge and face arrays are all set.
+  // The closed volume, for a light at (lightX, lightY, lightZ): what each
+  // face that faces the light hides, to infinity, all of them together (far
+  // corners sent with w = 0). Each call emits glVertex3f / glVertex4f only,
+  // between the caller's glBegin(GL_TRIANGLES) and glEnd, no colour; every
+  // triangle is wound counter-clockwise seen from outside the volume. Emits
+  // nothing until the vertex and face arrays are both set. A face with its
+  // corners exactly in a line, or naming a vertex outside the array, or with
+  // a coordinate that is not finite, casts nothing: it is neither cap nor side.
   //
-  // Sides: one quad per edge between a face that faces the light and one that
-  // does not or that is missing (an edge with one face), from the edge to
-  // infinity. frontFaces picks the quads whose outside the eye sees (those a
-  // ray from the eye enters the volume by), or the others.
+  // Sides: on each edge (its ends found by position), as many quads from the
+  // edge to infinity as there are faces facing the light that run it one way
+  // beyond those that run it the other way, each closing the caps of those
+  // left over; none where they cancel. frontFaces picks the quads whose
+  // outside the eye sees (those a ray from the eye enters the volume by), or
+  // the others.
   bool drawClosedSides(float lightX, float lightY, float lightZ, float eyeX, float eyeY,
                        float eyeZ, bool frontFaces) const;
   // The faces that face the light, where they are, wound as the mesh winds them.
@@ -64,14 +71,32 @@ class ShadowVolume {
   const uint8_t* faceArray;
   int32_t faceArrayCount;
   int32_t faceArrayStride;
-  // One flag per edge record, made when the edge array is set (from the
-  // vertex array set before it, as the start-up sets them):
-  // 1 where the edge's other face has a record of its own (the two faces use
-  // separate vertices at the same positions), so that the closed volume sends
-  // such an edge's side once, not once from each record.
-  std::vector<uint8_t> listedTwice;
+
+  // The closed volume's edge table, made from the vertex and face arrays by
+  // findVolumeEdges. Each edge of a face that casts, once per pair of end
+  // positions, named by the vertices of one face that has it, low before
+  // high in the order of their positions; its faces are those of faceTurns
+  // from the previous edge's turnsEnd up to its own.
+  struct VolumeEdge {
+    int32_t low;
+    int32_t high;
+    size_t turnsEnd;
+  };
+  // A face on an edge: +1 where it runs the edge low -> high, -1 high -> low.
+  struct FaceTurn {
+    int32_t face;
+    int32_t turn;
+  };
+  std::vector<VolumeEdge> volumeEdges;
+  std::vector<FaceTurn> faceTurns;
+  std::vector<uint8_t> castingFaces;  // one per face, 1 where it casts
+  // Which faces face litLight: worked out once for all the calls of a frame.
+  mutable std::vector<uint8_t> litFaces;
+  mutable Vec3 litLight;
+  mutable bool litKnown;
 };
 
-// Fills volume.listedTwice from its vertex and edge arrays (empty unless both
-// are set). Sorts the records once; setEdgeArray calls it.
-void findEdgesListedTwice(ShadowVolume& volume);
+// Remakes volume's edge table from its vertex and face arrays (empty unless
+// both are set), sorting the faces' edges once; setVertexArray and
+// setFaceArray call it.
+void findVolumeEdges(ShadowVolume& volume);

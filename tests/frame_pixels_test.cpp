@@ -1,8 +1,9 @@
 // The real frame's pixels, read back from an 800x600 window on a private
 // 16-bit Xvfb, where Mesa gives exactly R5 G6 B5 with no alpha and no stencil:
 // a synthetic box over a receiver against a CPU ray cast of the true shadow
-// and of the shading formula, an empty mesh with only the light marker, and
-// the bundled scene's first frame after the real start-up.
+// and of the shading formula, boxes meeting along an edge and faces of no
+// area against a ray cast over the mesh's faces, an empty mesh with only the
+// light marker, and the bundled scene's first frame after the real start-up.
 //
 // renderFrame swaps, so pixels are read after the swap, from the back buffer:
 // Mesa's software path copies it to the window and keeps it, while its front
@@ -39,6 +40,7 @@
 #include "shadow/normals.h"
 #include "shadow/shadow_volume.h"
 #include "support/box_scene.h"
+#include "support/mesh_ray_cast.h"
 #include "support/shadow_ray_cast.h"
 #include "support/test_mesh.h"
 #include "support/tiff_writer.h"
@@ -656,6 +658,79 @@ TEST_F(FramePixels, CubeAloneLeavesTheBackgroundWhiteOnlyInTheSecondMode) {
   EXPECT_GT(background, 400000);
   EXPECT_GT(greyFromEye, 20000) << "counting from the eye should show the phantom";
   EXPECT_EQ(notWhiteInSecond, 0);
+}
+
+// Where the faces at an edge are not simply two: two boxes meeting along one
+// edge (four faces there, its two vertices shared), in either order, and a
+// box with faces of no area lying on its edges after its own faces (two
+// corners at one end, or one at the edge's middle). Over the receiver, the
+// second mode finds the shadow that a ray cast over the mesh's faces finds.
+TEST_F(FramePixels, SecondModeShadowsEdgesOfManyFacesAndFacesOfNoArea) {
+  const Vec3 light{3.0f, 30.0f, 90.0f};
+  // They meet along y = 0, z = 22: the first box below it, the second above.
+  const Vec3 lowA{-12.0f, 0.0f, 14.0f}, highA{12.0f, 16.0f, 22.0f};
+  const Vec3 lowB{-12.0f, -16.0f, 22.0f}, highB{12.0f, 0.0f, 30.0f};
+  struct Case {
+    const char* name;
+    std::vector<std::pair<Vec3, Vec3>> boxes;
+    bool facesOfNoArea;
+  };
+  const Case cases[] = {
+      {"two boxes meeting along an edge", {{lowA, highA}, {lowB, highB}}, false},
+      {"the same boxes, the other first", {{lowB, highB}, {lowA, highA}}, false},
+      {"a box with faces of no area on its edges", {{boxLow, boxHigh}}, true},
+  };
+  for (const Case& test : cases) {
+    std::vector<Vec3> vertices;
+    std::vector<Face> faces;
+    addReceiver(vertices, faces);
+    const int32_t first = static_cast<int32_t>(vertices.size());
+    const size_t firstFace = faces.size();
+    for (const auto& box : test.boxes) addBox(vertices, faces, box.first, box.second);
+    // A later box's corners onto an earlier one's where they are at the same place.
+    for (size_t f = firstFace; f < faces.size(); ++f)
+      for (int32_t& corner : faces[f].corner)
+        for (int32_t v = first; v < corner; ++v)
+          if (std::memcmp(&vertices[static_cast<size_t>(v)], &vertices[static_cast<size_t>(corner)],
+                          sizeof(Vec3)) == 0) {
+            corner = v;
+            break;
+          }
+    // Along each of the first box's edges from a to b: (a, b, a) or (b, middle, a).
+    for (int32_t corner = 0; corner < 8 && test.facesOfNoArea; ++corner)
+      for (int32_t bit = 1; bit < 8; bit <<= 1) {
+        if ((corner & bit) != 0) continue;
+        const int32_t a = first + corner, b = first + (corner | bit);
+        const Vec3 p = vertices[static_cast<size_t>(a)], q = vertices[static_cast<size_t>(b)];
+        vertices.push_back({(p.x + q.x) / 2, (p.y + q.y) / 2, (p.z + q.z) / 2});
+        const int32_t middle = static_cast<int32_t>(vertices.size()) - 1;
+        faces.push_back(bit == 2 ? Face{{a, b, a}} : Face{{b, middle, a}});
+      }
+    InstalledMesh scene(vertices, faces);
+    lightPosition = light;
+    placeSyntheticEye();
+    const Camera camera = currentCamera();
+    Frame behind = drawFrameCountingFromBehind(bundled().window);
+    scene.dropShadowVolume();
+    Frame unshadowed = drawFrame(bundled().window);
+
+    long judged = 0, inShadow = 0, agreeing = 0;
+    for (const MeshSample& sample : castMeshGrid(scene.mesh(), camera, widen(light), 3)) {
+      if (sample.sight.group != 0 || sample.sight.marker || sample.nearBoundary) continue;
+      ++judged;
+      if (sample.sight.shadowed) ++inShadow;
+      const int lit = unshadowed.at(sample.x, sample.y).g;
+      const bool darkened = lit - behind.at(sample.x, sample.y).g >= 2;
+      if (darkened == sample.sight.shadowed) ++agreeing;
+    }
+    const double share = 100.0 * static_cast<double>(agreeing) / static_cast<double>(judged);
+    std::printf("%s: %ld receiver pixels judged, %ld in shadow; the second mode agrees with the "
+                "ray cast on %.3f%%\n",
+                test.name, judged, inShadow, share);
+    EXPECT_GT(judged, 20000) << test.name;
+    EXPECT_GT(inShadow, 1000) << test.name << ": the shadow should be in view";
+    EXPECT_GE(share, 99.0) << test.name;
+  }
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ struct Triangle {
   int32_t group;
   Vec3d low;  // the corners' bounds, to pass over triangles far from a shadow ray
   Vec3d high;
+  bool casts;  // false with the corners in a line: such a face hides nothing
 };
 
 constexpr int tileSize = 16;  // pixels
@@ -119,8 +120,9 @@ MeshSight castOne(const std::vector<Triangle>& triangles, const std::vector<int3
   const Vec3d high{std::max(seen.x, light.x), std::max(seen.y, light.y),
                    std::max(seen.z, light.z)};
   for (const Triangle& triangle : triangles) {
-    if (triangle.high.x < low.x || triangle.low.x > high.x || triangle.high.y < low.y ||
-        triangle.low.y > high.y || triangle.high.z < low.z || triangle.low.z > high.z)
+    if (!triangle.casts || triangle.high.x < low.x || triangle.low.x > high.x ||
+        triangle.high.y < low.y || triangle.low.y > high.y || triangle.high.z < low.z ||
+        triangle.low.z > high.z)
       continue;
     double t;
     double weights[3];
@@ -148,6 +150,9 @@ std::vector<MeshSample> castMeshGrid(const Mesh& mesh, const Camera& camera, con
       triangle.shade[n] = expectedVertexShade(mesh.vertexNormals[v], mesh.vertices[v], light);
     }
     triangle.group = groups[static_cast<size_t>(f)];
+    const Vec3d normal = cross(triangle.corner[1] - triangle.corner[0],
+                               triangle.corner[2] - triangle.corner[0]);
+    triangle.casts = normal.x != 0.0 || normal.y != 0.0 || normal.z != 0.0;
     triangle.low = triangle.high = triangle.corner[0];
     for (const Vec3d& c : triangle.corner) {
       triangle.low = {std::min(triangle.low.x, c.x), std::min(triangle.low.y, c.y),

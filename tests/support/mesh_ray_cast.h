@@ -1,9 +1,10 @@
 // The CPU ray cast over any mesh with its vertex normals computed, by brute
 // force over its faces: for sample points of a client area, the face the eye
 // sees there (front sides only, the nearest), whether any face lies between
-// that point and the light, and the per-vertex shade interpolated. Faces are
-// grouped by shared vertices, so a change of group is a change of surface
-// where the shade may jump. Only bounds tests stand in for a spatial index, so
+// that point and the light (a face with its corners in a line hides nothing),
+// and the per-vertex shade interpolated. Faces are grouped by shared
+// vertices, so a change of group is a change of surface where the shade may
+// jump. Only bounds tests stand in for a spatial index, so
 // it is meant for a coarse grid of a few tens of thousands of samples, not
 // every pixel of a big mesh. The start projection, as in shadow_ray_cast.h.
 #pragma once
