@@ -2,7 +2,8 @@
 // window and closes cleanly on a window manager's close request and on each
 // close signal; from a folder without its files, or where the scene is no
 // regular file, it says so and exits non-zero, and a close signal ends it
-// while it says so; without a display it says which one is missing.
+// while it says so; without a display it says which one is missing. Its
+// command line: --help, mistakes, paths with spaces and --all-meshes.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,11 +12,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <vector>
 
+#include "support/chunk_writer.h"
 #include "support/process.h"
+#include "support/separate_objects.h"
+#include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
 
@@ -153,21 +158,94 @@ TEST(Program, CloseSignalsEndItWhileTheStartUpMessageIsUpAndTheMessageGoesWithIt
 TEST(Program, WithoutItsSceneFileItSaysSoAndExitsNonZero) {
   char folder[] = "/tmp/empty_folder_XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string given = std::string(folder) + "/no such folder/scene one.3DS";
   X11Client client;
   ASSERT_TRUE(openX11Client(client));
-  ChildProcess child;
-  ASSERT_TRUE(startProgram(child, program, folder));
-  // The message box waits for its button; Return answers it.
-  Window box = waitForUnclassedWindow(client, "Shadow Volume", 30000);
-  ASSERT_NE(box, 0u);
-  moveFocus(client, box);
-  pressKey(client, XK_Return);
-  releaseKey(client, XK_Return);
-  int exitCode = waitForExit(child, 20000);
-  EXPECT_NE(exitCode, 0);
-  EXPECT_NE(exitCode, -1) << "the program did not end: " << child.output;
-  EXPECT_NE(child.output.find("\"shadow2.3DS\" could not be opened"), std::string::npos)
-      << child.output;
+  for (const auto& [arguments, says] :
+       {std::pair{std::vector<std::string>{}, std::string("\"shadow2.3DS\" could not be opened "
+                                                          "in the working folder.")},
+        std::pair{std::vector<std::string>{given}, "\"" + given + "\" could not be opened."}}) {
+    ChildProcess child;
+    std::vector<std::string> command{program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    ASSERT_TRUE(startCommand(child, command, folder));
+    // The message box waits for its button; Return answers it.
+    Window box = waitForUnclassedWindow(client, "Shadow Volume", 30000);
+    ASSERT_NE(box, 0u);
+    moveFocus(client, box);
+    pressKey(client, XK_Return);
+    releaseKey(client, XK_Return);
+    int exitCode = waitForExit(child, 20000);
+    EXPECT_NE(exitCode, 0);
+    EXPECT_NE(exitCode, -1) << "the program did not end: " << child.output;
+    EXPECT_NE(child.output.find(says), std::string::npos) << child.output;
+  }
   closeX11Client(client);
   rmdir(folder);
+}
+
+TEST(Program, HelpAndMistakesAnswerWithoutAWindow) {
+  struct Case {
+    const char* program;
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::vector<const char*> says;
+  };
+  const Case cases[] = {
+      {"demo_windowed", {"--help"}, 0,
+       {"Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n", "--all-meshes", "F2"}},
+      {"demo_fullscreen", {"--help"}, 0, {"Usage: demo_fullscreen [--all-meshes]"}},
+      {"demo_windowed", {"--bogus", "a"}, 2, {"demo_windowed: unknown option \"--bogus\"\nUsage: "}},
+      {"demo_windowed", {"a", "b", "c"}, 2, {"\"c\" is one too many\nUsage: "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments[0]);
+    ChildProcess child;
+    std::vector<std::string> command{std::string(BINARY_DIR) + "/" + c.program};
+    command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+    ASSERT_TRUE(startCommand(child, command, "/"));
+    EXPECT_EQ(waitForExit(child, 10000), c.exitCode) << child.output;
+    for (const char* said : c.says) EXPECT_NE(child.output.find(said), std::string::npos) << said;
+  }
+}
+
+// From an empty working folder, with the scene's path absolute and the
+// texture's relative, both through folders with spaces in their names.
+TEST(Program, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDoes) {
+  const std::string base = makeFolder();
+  for (const char* folder : {"/empty folder", "/my scenes", "/my textures"})
+    ASSERT_EQ(mkdir((base + folder).c_str(), 0700), 0);
+  const std::string scene = base + "/my scenes/separate objects.3DS";
+  const std::string texture = "../my textures/yellow one.tif";
+  ASSERT_TRUE(writeBytesToFile(scene, separateObjectsFile()));
+  ASSERT_TRUE(writeBytesToFile(base + "/my textures/yellow one.tif", yellowTextureFile()));
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  for (bool allMeshes : {true, false}) {
+    std::vector<std::string> command{program, scene, texture};
+    if (allMeshes) command.insert(command.begin() + 1, "--all-meshes");
+    ChildProcess child;
+    ASSERT_TRUE(startCommand(child, command, base + "/empty folder"));
+    Window window = waitForRunningWindow(client);
+    ASSERT_NE(window, 0u) << child.output;
+    int width = 0, height = 0;
+    ASSERT_TRUE(windowSize(client, window, width, height));
+    const std::vector<uint32_t> picture = readWindowPixels(client, window, width, height);
+    sendDeleteWindow(client, window);
+    EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
+    const bool noted = child.output.find(scene + ": 4 meshes; the first, \"Far points\", is drawn "
+                                         "(--all-meshes draws all).\n") != std::string::npos;
+    EXPECT_EQ(noted, !allMeshes) << child.output;
+    if (!allMeshes) break;
+    ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
+    const PictureJudgement judgement = judgeSeparateObjectsPicture(picture, width, height);
+    std::printf("%ld samples judged (%ld in shadow), %.3f%% agree with the ray cast\n",
+                judgement.judged, judgement.inShadow, judgement.agreementPercent());
+    EXPECT_GT(judgement.judged, 10000);
+    EXPECT_GT(judgement.inShadow, 1000);
+    EXPECT_EQ(judgement.withBlue, 0) << "the yellow texture should take the blue";
+    EXPECT_GE(judgement.agreementPercent(), 99.0);
+  }
+  closeX11Client(client);
+  std::filesystem::remove_all(base);
 }

@@ -377,31 +377,17 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - casting).count();
   releaseScene(scene);
 
-  constexpr int greenMax = 63;
-  long judged = 0, inShadow = 0, agreeing = 0;
-  for (const MeshSample& sample : samples) {
-    const MeshSight& sight = sample.sight;
-    if (sight.group < 0 || sight.marker || sample.nearBoundary) continue;
-    const double lit = (sight.shade + 0.12) * greenMax;
-    const double shadowed = (0.52 * sight.shade + 0.12) * greenMax;
-    if (lit - shadowed < 4.0) continue;
-    const uint32_t value = picture[static_cast<size_t>(height - 1 - sample.y) *
-                                       static_cast<size_t>(width) + static_cast<size_t>(sample.x)];
-    const double green = static_cast<double>((value >> 5) & 0x3f);
-    ++judged;
-    if (sight.shadowed) ++inShadow;
-    if ((green < 0.5 * (lit + shadowed)) == sight.shadowed) ++agreeing;
-  }
-  ASSERT_GT(judged, 0);
-  const double agreement = 100.0 * static_cast<double>(agreeing) / static_cast<double>(judged);
+  const PictureJudgement judgement = judgePicture(samples, picture, width, height);
+  const double agreement = judgement.agreementPercent();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf("client %dx%d: %ld of %zu samples judged (%ld in shadow), %.3f%% agree with the "
               "ray cast; %.1f s, %.1f s of it casting\n",
-              width, height, judged, samples.size(), inShadow, agreement, seconds, castSeconds);
+              width, height, judgement.judged, samples.size(), judgement.inShadow, agreement,
+              seconds, castSeconds);
   RecordProperty("wine_bundled_agreement_percent", std::to_string(agreement));
-  EXPECT_GT(judged, 10000);
-  EXPECT_GT(inShadow, 1000) << "shadows should be in view";
+  EXPECT_GT(judgement.judged, 10000);
+  EXPECT_GT(judgement.inShadow, 1000) << "shadows should be in view";
   EXPECT_GE(agreement, 99.0);
 }
 
