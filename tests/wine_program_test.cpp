@@ -5,7 +5,8 @@
 // handling as virtual-key codes; the exclusive mode through DirectDraw
 // in Wine's virtual desktop, and the window it falls back to without one;
 // the picture itself, judged against the CPU ray cast of a synthetic scene
-// at every pixel and of the bundled scene on a grid of pixels.
+// at every pixel and of the bundled scene on a grid of pixels; the command
+// line: --help and mistakes, paths with spaces and --all-meshes.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
 #include <X11/keysym.h>
@@ -29,6 +30,7 @@
 #include "support/chunk_writer.h"
 #include "support/mesh_ray_cast.h"
 #include "support/process.h"
+#include "support/separate_objects.h"
 #include "support/shadow_ray_cast.h"
 #include "support/test_mesh.h"
 #include "support/window_image.h"
@@ -112,14 +114,17 @@ class WineProgram : public testing::Test {
   void SetUp() override { ASSERT_TRUE(openX11Client(client_)); }
   void TearDown() override { closeX11Client(client_); }
 
-  // Runs demo_windowed.exe from folder until it draws (the caption shows a
-  // rate), reads its client area at the size Windows gave it from the unnamed
-  // child X window Wine draws in, and closes it again with a close request.
-  void takeStartPicture(const std::filesystem::path& folder, int& width, int& height,
-                        std::vector<uint32_t>& picture) {
+  // Runs demo_windowed.exe (with these arguments) from folder until it draws
+  // (the caption shows a rate), reads its client area at the size Windows gave
+  // it from the unnamed child X window Wine draws in, and closes it again with
+  // a close request. The program's output is left in `said`.
+  void takeStartPicture(const std::vector<std::string>& program, const std::filesystem::path& folder,
+                        int& width, int& height, std::vector<uint32_t>& picture,
+                        std::string* said = nullptr) {
     ChildProcess demo;
-    ASSERT_TRUE(startCommand(demo, {wineRun, (folder / "demo_windowed.exe").string()},
-                             folder.string()));
+    std::vector<std::string> command{wineRun};
+    command.insert(command.end(), program.begin(), program.end());
+    ASSERT_TRUE(startCommand(demo, command, folder.string()));
     const std::string seen = probeSays("window");
     ASSERT_EQ(std::sscanf(valueOf(seen, "client: ").c_str(), "%dx%d", &width, &height), 2)
         << seen;
@@ -134,6 +139,7 @@ class WineProgram : public testing::Test {
     picture = readWindowPixels(client_, drawn, width, height);
     sendDeleteWindow(client_, window);
     EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+    if (said != nullptr) *said = demo.output;
     ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
   }
 
@@ -185,25 +191,61 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
   char folder[] = "/tmp/wine_start_up_XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
   const std::string scene = std::string(folder) + "/shadow2.3DS";
+  std::string given = "Z:" + std::string(folder) + "/no such folder/scene one.3DS";
+  std::replace(given.begin(), given.end(), '/', '\\');
   struct Case {
     bool withScene;
-    const char* says;
+    std::string argument;
+    std::string says;
   };
-  for (const Case& c : {Case{false, "\"shadow2.3DS\" could not be opened in the working folder."},
-                        Case{true, "\"shadow2.3DS\" holds no mesh."}}) {
+  for (const Case& c : {Case{false, "", "\"shadow2.3DS\" could not be opened in the working folder."},
+                        Case{false, given, "\"" + given + "\" could not be opened."},
+                        Case{true, "", "\"shadow2.3DS\" holds no mesh."}}) {
     SCOPED_TRACE(c.says);
     if (c.withScene) {
       // A main chunk and nothing in it: a 3D Studio file without a mesh.
       std::ofstream(scene, std::ios::binary).write("\x4D\x4D\x06\x00\x00\x00", 6);
     }
     ChildProcess demo;
-    ASSERT_TRUE(startCommand(demo, {wineRun, wineWindowed}, folder));
+    std::vector<std::string> command{wineRun, wineWindowed};
+    if (!c.argument.empty()) command.push_back(c.argument);
+    ASSERT_TRUE(startCommand(demo, command, folder));
     std::string box = probeSays("messagebox");
     EXPECT_NE(box.find(std::string("text: ") + c.says + "\n"), std::string::npos) << box;
     EXPECT_EQ(waitForExit(demo, 20000), 1) << demo.output;
   }
   std::remove(scene.c_str());
   rmdir(folder);
+}
+
+// Started from a terminal Wine hands the program its output; started by
+// `start` it has none and no console to attach to, so it says it in a box.
+TEST_F(WineProgram, HelpAndMistakesAnswerOnTheStreamsOrInAMessageBox) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{wineWindowed, "--help"}, 0, "Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n"},
+      {{wineFullScreen, "--bogus"}, 2, "demo_fullscreen: unknown option \"--bogus\"\nUsage: "},
+      {{"start", "/wait", "/unix", wineWindowed, "--help"}, 0,
+       "text: Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n"},
+      {{"start", "/wait", "/unix", wineWindowed, "a", "b", "c"}, 2,
+       "text: demo_windowed: a scene and a texture at most; \"c\" is one too many\nUsage: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    ChildProcess demo;
+    std::vector<std::string> command{wineRun};
+    command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+    ASSERT_TRUE(startCommand(demo, command, "/"));
+    std::string said = c.arguments[0] == "start" ? probeSays("messagebox") : "";
+    EXPECT_EQ(waitForExit(demo, 20000), c.exitCode) << demo.output;
+    said += demo.output;
+    said.erase(std::remove(said.begin(), said.end(), '\r'), said.end());
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+  }
 }
 
 TEST_F(WineProgram, RealKeysArriveAsTheirVirtualKeyCodesAndMoveTheEye) {
@@ -309,7 +351,8 @@ TEST_F(WineProgram, StartPictureShadowsWhereTheRayCastDoesAtTheClientSize) {
 
   int width = 0, height = 0;
   std::vector<uint32_t> picture;
-  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
+  ASSERT_NO_FATAL_FAILURE(
+      takeStartPicture({(folder / "demo_windowed.exe").string()}, folder, width, height, picture));
   std::filesystem::remove_all(folder);
 
   const std::vector<PixelTruth> truth =
@@ -361,7 +404,8 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
 
   int width = 0, height = 0;
   std::vector<uint32_t> picture;
-  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
+  ASSERT_NO_FATAL_FAILURE(
+      takeStartPicture({(folder / "demo_windowed.exe").string()}, folder, width, height, picture));
   std::filesystem::remove_all(folder);
 
   Scene* scene = readScene(bundled.c_str(), 1);
@@ -389,6 +433,44 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
   EXPECT_GT(judgement.judged, 10000);
   EXPECT_GT(judgement.inShadow, 1000) << "shadows should be in view";
   EXPECT_GE(agreement, 99.0);
+}
+
+// The Linux program test's scene of separate objects, from an empty working
+// folder, with the scene's path a Windows one from the drive's root and the
+// texture's relative, both through folders with spaces in their names.
+TEST_F(WineProgram, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDoes) {
+  char made[] = "/tmp/wine_separate_XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr);
+  const std::filesystem::path base = made;
+  for (const char* folder : {"empty folder", "my scenes", "my textures"})
+    std::filesystem::create_directory(base / folder);
+  ASSERT_TRUE(writeBytesToFile((base / "my scenes/separate objects.3DS").string(),
+                               separateObjectsFile()));
+  ASSERT_TRUE(writeBytesToFile((base / "my textures/yellow one.tif").string(), yellowTextureFile()));
+  std::string scene = "Z:" + (base / "my scenes/separate objects.3DS").string();
+  std::replace(scene.begin(), scene.end(), '/', '\\');
+
+  int width = 0, height = 0;
+  std::vector<uint32_t> picture;
+  std::string said;
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture(
+      {wineWindowed, "--all-meshes", scene, "..\\my textures\\yellow one.tif"}, base / "empty folder",
+      width, height, picture));
+  const PictureJudgement judgement = judgeSeparateObjectsPicture(picture, width, height);
+  std::printf("client %dx%d: %ld samples judged (%ld in shadow), %.3f%% agree with the ray cast\n",
+              width, height, judgement.judged, judgement.inShadow, judgement.agreementPercent());
+  EXPECT_GT(judgement.judged, 10000);
+  EXPECT_GT(judgement.inShadow, 1000);
+  EXPECT_EQ(judgement.withBlue, 0) << "the yellow texture should take the blue";
+  EXPECT_GE(judgement.agreementPercent(), 99.0);
+
+  ASSERT_NO_FATAL_FAILURE(
+      takeStartPicture({wineWindowed, scene}, base / "empty folder", width, height, picture, &said));
+  EXPECT_NE(said.find(scene + ": 4 meshes; the first, \"Far points\", is drawn (--all-meshes "
+                              "draws all)."),
+            std::string::npos)
+      << said;
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace
