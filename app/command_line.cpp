@@ -1,6 +1,6 @@
 // The programs' command line and their usage text (see command_line.h).
-// Options may stand anywhere before "--"; after it every word is a path, so a
-// file whose name starts with '-' can still be given.
+// Options may stand anywhere; a file whose name starts with '-' is given as
+// ./-name.
 #include "app/command_line.h"
 
 #include <cstdio>
@@ -49,12 +49,9 @@ std::vector<std::string> splitCommandLine(const char* text) {
 CommandLine readCommandLine(const char* text) {
   CommandLine commandLine;
   std::vector<std::string> paths;
-  bool optionsEnded = false;
   for (const std::string& word : splitCommandLine(text)) {
-    if (optionsEnded || word.size() < 2 || word[0] != '-') {
+    if (word.size() < 2 || word[0] != '-') {
       paths.push_back(word);
-    } else if (word == "--") {
-      optionsEnded = true;
     } else if (word == "--all-meshes") {
       commandLine.allMeshes = true;
     } else if (word == "--help") {
