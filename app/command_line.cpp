@@ -96,8 +96,8 @@ int answerCommandLine(const CommandLine& commandLine) {
   std::string text = usageText(name.c_str());
   if (mistaken) {
     // The mistake and the usage line; the rest is --help's.
-    text = name + ": " + commandLine.mistake + "\n" + text.substr(0, text.find('\n') + 1) +
-           "\"" + name + " --help\" tells more.\n";
+    text = name + ": " + commandLine.mistake + "\n" + text.substr(0, text.find('\n') + 1) + "\"" +
+           name + " --help\" tells more.\n";
   }
   if (standardStreamsReachUser()) {
     std::fputs(text.c_str(), mistaken ? stderr : stdout);

@@ -1,8 +1,8 @@
 // Process entry: reads the command line (answering --help and mistakes
 // without a window), registers the window class, makes and shows the one
-// window, runs start-up, then loops. The loop never waits: it handles one queued
-// message per pass and draws one frame on every pass that finds the queue
-// empty, so queued messages always go before the next frame.
+// window, runs start-up, then loops. The loop never waits: it handles one
+// queued message per pass and draws one frame on every pass that finds the
+// queue empty, so queued messages always go before the next frame.
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/navigation.h"

@@ -32,7 +32,8 @@ bool namesOwnVertex(const Face& face, int32_t vertexCount) {
 }  // namespace
 
 Mesh* joinMeshes(const Scene& scene) {
-  const int32_t tableSize = scene.meshes == nullptr ? 0 : std::clamp(scene.meshCount, 0, meshCapacity);
+  const int32_t tableSize =
+      scene.meshes == nullptr ? 0 : std::clamp(scene.meshCount, 0, meshCapacity);
   std::vector<const Mesh*> taken;
   int64_t vertexTotal = 0, faceTotal = 0;
   bool anyTexCoords = false;

@@ -1,9 +1,10 @@
 // The programs' command line: split by Windows' rules, and the shell's words
 // coming back unchanged through the quoting the Linux platform layer gives
 // them. What the words mean is the programs' tests' part.
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
 #include "platform/platform.h"
 
 TEST(CommandLine, SplitsByWindowsRules) {
@@ -22,8 +23,8 @@ TEST(CommandLine, SplitsByWindowsRules) {
 }
 
 TEST(CommandLine, TheShellsWordsComeBackUnchanged) {
-  std::vector<std::string> words{"--all-meshes", "my \"best\" scene.3DS", "C:\\my\ttextures\\",
-                                 "", R"(a\\\" b\)"};
+  std::vector<std::string> words{"--all-meshes", "my \"best\" scene.3DS", "C:\\my\ttextures\\", "",
+                                 R"(a\\\" b\)"};
   std::vector<char*> argv{const_cast<char*>("demo_windowed")};
   for (std::string& word : words) argv.push_back(word.data());
   EXPECT_EQ(splitCommandLine(programCommandLine(static_cast<int>(argv.size()), argv.data())),

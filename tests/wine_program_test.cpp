@@ -119,9 +119,9 @@ class WineProgram : public testing::Test {
   // (the caption shows a rate), reads its client area at the size Windows gave
   // it from the unnamed child X window Wine draws in, and closes it again with
   // a close request. The program's output is left in `said`.
-  void takeStartPicture(const std::vector<std::string>& program, const std::filesystem::path& folder,
-                        int& width, int& height, std::vector<uint32_t>& picture,
-                        std::string* said = nullptr) {
+  void takeStartPicture(const std::vector<std::string>& program,
+                        const std::filesystem::path& folder, int& width, int& height,
+                        std::vector<uint32_t>& picture, std::string* said = nullptr) {
     ChildProcess demo;
     std::vector<std::string> command{wineRun};
     command.insert(command.end(), program.begin(), program.end());
@@ -199,7 +199,8 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
     std::string argument;
     std::string says;
   };
-  for (const Case& c : {Case{false, "", "\"shadow2.3DS\" could not be opened in the working folder."},
+  for (const Case& c : {Case{false, "", "\"shadow2.3DS\" could not be opened in the working "
+                                        "folder."},
                         Case{false, given, "\"" + given + "\" could not be opened."},
                         Case{true, "", "\"shadow2.3DS\" holds no mesh."}}) {
     SCOPED_TRACE(c.says);
@@ -223,7 +224,8 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
 // `start` it has none and no console to attach to, so it says it in a box.
 TEST_F(WineProgram, HelpAndMistakesAnswerOnTheStreamsOrInAMessageBox) {
   const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
-      {{wineRun, wineWindowed, "--help"}, 0, "Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n"},
+      {{wineRun, wineWindowed, "--help"}, 0,
+       "Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n"},
       {{wineRun, "start", "/wait", "/unix", wineFullScreen, "--bogus"}, 2,
        "text: demo_fullscreen: unknown option \"--bogus\"\nUsage: "},
   };

@@ -37,7 +37,8 @@ bool makeSeparateObjectsFolders(const std::string& base) {
     if (mkdir((base + folder).c_str(), 0700) != 0) return false;
   return writeBytesToFile(base + "/my scenes/separate objects.3DS",
                           sceneFileBytes(separateObjects())) &&
-         writeBytesToFile(base + "/my textures/yellow one.tif", writeTiff(TiffLayout{4, 4}, yellow));
+         writeBytesToFile(base + "/my textures/yellow one.tif",
+                          writeTiff(TiffLayout{4, 4}, yellow));
 }
 
 void expectPictureOfSeparateObjects(const std::vector<uint32_t>& picture, int width, int height) {
@@ -53,9 +54,9 @@ void expectPictureOfSeparateObjects(const std::vector<uint32_t>& picture, int wi
   TestMesh all(vertices, faces);
   computeFaceNormals(all.mesh);
   computeVertexNormals(all.mesh);
-  const PictureJudgement judgement = judgePicture(
-      castMeshGrid(all.mesh, startCamera(width, height), {20.0, 20.0, 70.0}, 4), picture, width,
-      height);
+  const PictureJudgement judgement =
+      judgePicture(castMeshGrid(all.mesh, startCamera(width, height), {20.0, 20.0, 70.0}, 4),
+                   picture, width, height);
   std::printf("client %dx%d: %ld samples judged (%ld in shadow), %.3f%% agree with the ray cast\n",
               width, height, judgement.judged, judgement.inShadow, judgement.agreementPercent());
   EXPECT_GT(judgement.judged, 10000);
