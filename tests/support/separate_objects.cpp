@@ -20,7 +20,7 @@ std::vector<SceneObject> separateObjects() {
                                    {"Receiver", {}, {}, true},
                                    {"Box", {}, {}, false},
                                    {"Second box", {}, {}, false}};
-  for (int i = 0; i < 65000; ++i)
+  for (int i = 0; i < 65535; ++i)
     objects[0].vertices.push_back({1000.0f + static_cast<float>(i), 0.0f, 0.0f});
   addReceiver(objects[1].vertices, objects[1].faces);
   addBox(objects[2].vertices, objects[2].faces, {-12.0f, 0.0f, 18.0f}, {12.0f, 16.0f, 28.0f});

@@ -1,5 +1,5 @@
 // The scene the tests of --all-meshes start the programs with, each object a
-// mesh of its own: 65000 points with no face, so that every vertex after them
+// mesh of its own: 65535 points with no face, so that every vertex after them
 // is numbered past what one 3DS mesh can hold; the receiver, with mapping
 // coordinates; the start box and a smaller second box, without. Under the
 // start light each box shadows the receiver, which is another mesh. The
