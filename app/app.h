@@ -8,6 +8,8 @@
 
 class TiffImage;
 class ShadowVolume;
+struct CommandLine;
+struct Mesh;
 struct Scene;
 
 extern WindowHandle mainWindow;
@@ -16,6 +18,11 @@ extern TiffImage* theTexture;
 // out when it did not.
 extern bool theTextureUploaded;
 extern Scene* theScene;
+// The mesh the frame draws: the scene's first, or all its meshes joined
+// into one (--all-meshes).
+extern Mesh* theMesh;
+// What WinMain read from the command line; start-up reads the paths from it.
+extern CommandLine theCommandLine;
 extern ShadowVolume* theShadowVolume;
 
 int WinMain(InstanceHandle instance, InstanceHandle previousInstance, char* commandLine,

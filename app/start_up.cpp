@@ -1,20 +1,26 @@
 // The start-up sequence, once, before the first frame: texture file, OpenGL
-// context, scene file, the first mesh's normals and edge list, the shadow
+// context, scene file, the drawn mesh's normals and edge list, the shadow
 // volume over it, fixed render state, the texture upload and the start view.
+// The files are those the command line names. The drawn mesh is the scene's
+// first, with a note on standard error when the scene holds more, or with
+// --all-meshes every mesh joined into one.
 //
 // The program cannot go on without an OpenGL context or without a scene that
 // has a mesh: it then says what was wrong in a message box and quits with a
 // non-zero code. A missing or unreadable texture, or one the GL refuses even
 // scaled, only leaves the mesh untextured.
 #include <GL/gl.h>
-#include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "app/app.h"
+#include "app/command_line.h"
 #include "app/navigation.h"
 #include "app/texture_upload.h"
+#include "assets/join_meshes.h"
 #include "assets/scene_reader.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
@@ -24,8 +30,6 @@
 
 namespace {
 
-const char* const sceneFile = "shadow2.3DS";
-const char* const textureFile = "txt.tif";
 constexpr int startUpFailed = 1;
 
 void stopStartUp(const std::string& why) {
@@ -36,19 +40,37 @@ void stopStartUp(const std::string& why) {
 // Why the reader gave no scene, in the words of the message. Only a regular
 // file is opened to tell: opening a FIFO would wait for a writer.
 const char* whatIsWrongWith(const char* path) {
-  struct stat status;
-  if (stat(path, &status) != 0) return "could not be opened in the working folder.";
-  if (S_ISDIR(status.st_mode)) return "is a folder.";
-  if (!S_ISREG(status.st_mode)) return "is not a regular file.";
+  // A path from the root is looked for there, any other from the working folder.
+  const char* const notOpened = std::filesystem::path(path).has_root_directory()
+                                    ? "could not be opened."
+                                    : "could not be opened in the working folder.";
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) return notOpened;
+  if (std::filesystem::is_directory(status)) return "is a folder.";
+  if (!std::filesystem::is_regular_file(status)) return "is not a regular file.";
   std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return "could not be opened in the working folder.";
+  if (file == nullptr) return notOpened;
   std::fclose(file);
   return "is not a 3D Studio file.";
+}
+
+// The first mesh, or all joined; the note says what a scene of several
+// meshes shows without --all-meshes.
+Mesh* meshToDraw(const Scene& scene, const char* scenePath, bool allMeshes) {
+  if (allMeshes) return joinMeshes(scene);
+  if (scene.meshCount > 1) {
+    std::fprintf(stderr, "%s: %d meshes; the first, \"%s\", is drawn (--all-meshes draws all).\n",
+                 scenePath, scene.meshCount, scene.meshes[0]->name);
+  }
+  return scene.meshes[0];
 }
 
 }  // namespace
 
 void startUp(WindowHandle window) {
+  const char* const sceneFile = theCommandLine.scenePath.c_str();
+  const char* const textureFile = theCommandLine.texturePath.c_str();
   firstStartUpStep(window);
   theTexture = new TiffImage();
   theTexture->read(textureFile);
@@ -65,7 +87,8 @@ void startUp(WindowHandle window) {
     stopStartUp(std::string("\"") + sceneFile + "\" holds no mesh.");
     return;
   }
-  Mesh& mesh = *theScene->meshes[0];
+  theMesh = meshToDraw(*theScene, sceneFile, theCommandLine.allMeshes);
+  Mesh& mesh = *theMesh;
   computeFaceNormals(mesh);
   computeVertexNormals(mesh);
   buildEdgeList(mesh);

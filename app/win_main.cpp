@@ -1,15 +1,19 @@
-// Process entry: registers the window class, makes and shows the one window,
-// runs start-up, then loops. The loop never waits: it handles one queued
-// message per pass and draws one frame on every pass that finds the queue
-// empty, so queued messages always go before the next frame.
+// Process entry: reads the command line (answering --help and mistakes
+// without a window), registers the window class, makes and shows the one
+// window, runs start-up, then loops. The loop never waits: it handles one
+// queued message per pass and draws one frame on every pass that finds the
+// queue empty, so queued messages always go before the next frame.
 #include "app/app.h"
-#include "render/render_frame.h"
+#include "app/command_line.h"
 #include "app/navigation.h"
+#include "render/render_frame.h"
 
 WindowHandle mainWindow = nullptr;
 TiffImage* theTexture = nullptr;
 bool theTextureUploaded = false;
 Scene* theScene = nullptr;
+Mesh* theMesh = nullptr;
+CommandLine theCommandLine;
 ShadowVolume* theShadowVolume = nullptr;
 
 namespace {
@@ -36,7 +40,13 @@ intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, int
   }
 }
 
-int WinMain(InstanceHandle instance, InstanceHandle, char*, int showCommand) {
+int WinMain(InstanceHandle instance, InstanceHandle, char* commandLine, int showCommand) {
+  // Attaching to the starter's console first lets start-up's notes reach it too.
+  standardStreamsReachUser();
+  theCommandLine = readCommandLine(commandLine);
+  if (theCommandLine.helpAsked || !theCommandLine.mistake.empty()) {
+    return answerCommandLine(theCommandLine);
+  }
   theWindowClass = WindowClass{CS_HREDRAW | CS_VREDRAW, windowProc, instance, "My App"};
   registerClass(theWindowClass);
   mainWindow = createWindow("My App", "Shadow Volume", 800, 600, instance);

@@ -3,8 +3,6 @@
 // Records are taken with new and arrays with new[], so they go back the same way.
 #include "assets/scene.h"
 
-namespace {
-
 void releaseMesh(Mesh* mesh) {
   if (mesh == nullptr) return;
   delete[] mesh->vertices;
@@ -15,8 +13,6 @@ void releaseMesh(Mesh* mesh) {
   delete[] mesh->edges;
   delete mesh;
 }
-
-}  // namespace
 
 void releaseScene(Scene* scene) {
   if (scene == nullptr) return;

@@ -93,6 +93,8 @@ struct Scene {
   Material** materials;  // table of materialCapacity entries
 };
 
+// Frees a mesh with all its arrays, normals and edge list included. Null is allowed.
+void releaseMesh(Mesh* mesh);
 // Frees a scene returned by readScene with everything that hangs off it,
 // normals and edge lists included. Null is allowed.
 void releaseScene(Scene* scene);

@@ -109,16 +109,11 @@ intptr_t quietProcedure(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0;
 
 WindowHandle theWindow = nullptr;
 
-const Mesh* bundledMesh() {
-  if (theScene == nullptr || theScene->meshCount < 1) return nullptr;
-  return theScene->meshes[0];
-}
-
 // Argument 0: the first mode's shadow, counted from the eye over open volumes;
 // 1: counted from behind the surface over closed volumes (F2), which adds
 // the two caps, the sides reaching infinity and four full-window quads.
 void BM_BundledFrame(benchmark::State& state) {
-  const Mesh* mesh = bundledMesh();
+  const Mesh* mesh = theMesh;
   if (mesh == nullptr) {
     state.SkipWithError("the bundled scene did not start");
     return;
@@ -137,7 +132,7 @@ BENCHMARK(BM_BundledFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRe
 // The frame's own arithmetic: the lit pass's shadeVertex for three corners
 // of every face, and both passes of the shadow volume.
 void BM_FrameCpuWork(benchmark::State& state) {
-  const Mesh* mesh = bundledMesh();
+  const Mesh* mesh = theMesh;
   if (mesh == nullptr || mesh->vertexNormals == nullptr || theShadowVolume == nullptr) {
     state.SkipWithError("the bundled scene did not start");
     return;
@@ -176,7 +171,7 @@ BENCHMARK(BM_FrameCpuWork)->Unit(benchmark::kMicrosecond);
 // that every fragment is tested and written as in a frame; glFinish waits for
 // the rasteriser.
 void BM_DepthOnlyMesh(benchmark::State& state) {
-  const Mesh* mesh = bundledMesh();
+  const Mesh* mesh = theMesh;
   if (mesh == nullptr) {
     state.SkipWithError("the bundled scene did not start");
     return;

@@ -2,8 +2,9 @@
 // window API, its OpenGL binding and its millisecond timer: a window class and
 // windows, a message queue the loop empties without waiting, default message
 // handling, caption text, the client rectangle, a device context with pixel
-// format choice, rendering contexts, buffer swap, a millisecond clock and a
-// message box. Two implementations, picked by the build: SDL2 in sdl/ (Linux),
+// format choice, rendering contexts, buffer swap, a millisecond clock, a
+// message box, and the command line and standard streams as a Windows GUI
+// program has them. Two implementations, picked by the build: SDL2 in sdl/ (Linux),
 // Win32 and WGL in win32/ (Windows). Nothing outside this folder includes SDL
 // or windows.h.
 //
@@ -188,3 +189,15 @@ uint32_t timeGetTime();
 
 // A message box with one OK button; on standard error when there is no display.
 void showMessageBox(const char* title, const char* text);
+
+// The program's arguments as WinMain takes them: one text without the
+// program's name, quoted by Windows' rules. On Windows the process's own
+// command line (argc and argv are not used); elsewhere argv[1] onwards, each
+// word quoted so that those rules give it back unchanged.
+char* programCommandLine(int argc, char** argv);
+// The program's file name without its folder or ".exe", for the usage text.
+const char* programName();
+// Whether standard output and error reach the user. A Windows GUI program
+// has them only when started with them redirected or from a console, which
+// it then attaches to; false when started from the desktop.
+bool standardStreamsReachUser();

@@ -8,7 +8,6 @@ void firstStartUpStep(WindowHandle window) { enterFullScreen(window, 640, 480, 1
 
 void onClose(WindowHandle window) { leaveFullScreen(window); }
 
-int main() {
-  char noCommandLine[] = "";
-  return WinMain(currentInstance(), nullptr, noCommandLine, SW_SHOWDEFAULT);
+int main(int argc, char** argv) {
+  return WinMain(currentInstance(), nullptr, programCommandLine(argc, argv), SW_SHOWDEFAULT);
 }

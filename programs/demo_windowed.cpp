@@ -5,7 +5,6 @@ void firstStartUpStep(WindowHandle) {}
 
 void onClose(WindowHandle) {}
 
-int main() {
-  char noCommandLine[] = "";
-  return WinMain(currentInstance(), nullptr, noCommandLine, SW_SHOWDEFAULT);
+int main(int argc, char** argv) {
+  return WinMain(currentInstance(), nullptr, programCommandLine(argc, argv), SW_SHOWDEFAULT);
 }

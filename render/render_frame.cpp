@@ -14,7 +14,7 @@
 // under a projection without a far plane. All passes of such a frame use
 // that projection; the start-up projection is put back at the end.
 //
-// Without a scene, mesh or shadow volume nothing of them is drawn; without
+// Without a mesh or shadow volume nothing of them is drawn; without
 // mapping coordinates, or without a texture image that the GL took, the
 // texture pass is left out, which leaves the mesh untextured (multiplying by
 // white).
@@ -37,11 +37,6 @@ constexpr float lightRadius = 210.0f;
 constexpr float lightColour = 0.7f;
 constexpr float ambientTerm = 0.12f;
 constexpr float markerHalfSize = 5.0f;
-
-const Mesh* firstMesh() {
-  if (theScene == nullptr || theScene->meshCount < 1 || theScene->meshes == nullptr) return nullptr;
-  return theScene->meshes[0];
-}
 
 void sendPositions(const Mesh& mesh) {
   for (int32_t i = 0; i < mesh.faceCount; ++i)
@@ -297,7 +292,7 @@ void renderFrame(WindowHandle window) {
     glLoadMatrixf(farless);
   }
 
-  const Mesh* mesh = firstMesh();
+  const Mesh* mesh = theMesh;
   depthPass(mesh);
   if (fromBehind)
     shadowPassesFromBehind(mesh, width, height);

@@ -94,7 +94,7 @@ Frame drawFrame(WindowHandle window) {
 // What the real start-up made, kept so that any test can put it back.
 struct Bundled {
   WindowHandle window = nullptr;
-  Scene* scene = nullptr;
+  Mesh* mesh = nullptr;
   ShadowVolume* volume = nullptr;
   TiffImage* texture = nullptr;
   bool started = false;
@@ -116,10 +116,10 @@ const Bundled& bundled() {
     // startUp's failure paths open a message box that waits for a button.
     if (chdir(DATA_DIR) != 0 || access("shadow2.3DS", R_OK) != 0) return made;
     startUp(made.window);
-    made.scene = theScene;
+    made.mesh = theMesh;
     made.volume = theShadowVolume;
     made.texture = theTexture;
-    made.started = GLContext.renderingContext != nullptr && theScene != nullptr &&
+    made.started = GLContext.renderingContext != nullptr && theMesh != nullptr &&
                    theShadowVolume != nullptr;
     return made;
   }();
@@ -127,7 +127,7 @@ const Bundled& bundled() {
 }
 
 void putBackBundled() {
-  theScene = bundled().scene;
+  theMesh = bundled().mesh;
   theShadowVolume = bundled().volume;
   theTexture = bundled().texture;
   glBindTexture(GL_TEXTURE_2D, 0);
@@ -209,9 +209,6 @@ class InstalledMesh {
     volume_.setEdgeArray(mesh.edges, mesh.edgeCount, 16, 0);
     volume_.setFaceArray(mesh.faces, mesh.faceCount, 12, 0);
     volume_.setExtrusionLength(3000.0f);
-    table_[0] = &mesh;
-    scene_.meshCount = 1;
-    scene_.meshes = table_;
     image_.readFromMemory(whiteTiff());
 
     // A texture object of its own, so the bundled texture stays uploaded.
@@ -225,7 +222,7 @@ class InstalledMesh {
     glTexImage2D(GL_TEXTURE_2D, 0, 3, image_.width, image_.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  image_.pixels);
 
-    theScene = &scene_;
+    theMesh = &mesh;
     theShadowVolume = &volume_;
     theTexture = &image_;
   }
@@ -243,8 +240,6 @@ class InstalledMesh {
  private:
   TestMesh test_;
   ShadowVolume volume_;
-  Mesh* table_[1] = {};
-  Scene scene_{};
   TiffImage image_;
   GLuint textureName_ = 0;
 };

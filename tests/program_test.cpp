@@ -2,7 +2,8 @@
 // window and closes cleanly on a window manager's close request and on each
 // close signal; from a folder without its files, or where the scene is no
 // regular file, it says so and exits non-zero, and a close signal ends it
-// while it says so; without a display it says which one is missing.
+// while it says so; without a display it says which one is missing. Its
+// command line: --help, mistakes, paths with spaces and --all-meshes.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,11 +12,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/process.h"
+#include "support/separate_objects.h"
+#include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
 
@@ -170,4 +175,50 @@ TEST(Program, WithoutItsSceneFileItSaysSoAndExitsNonZero) {
       << child.output;
   closeX11Client(client);
   rmdir(folder);
+}
+
+TEST(Program, HelpAndMistakesAnswerWithoutAWindow) {
+  const std::tuple<const char*, const char*, int, std::vector<const char*>> cases[] = {
+      {"demo_windowed", "--help", 0,
+       {"Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n", "F2"}},
+      {"demo_fullscreen", "--bogus", 2, {"demo_fullscreen: unknown option \"--bogus\"\nUsage: "}},
+      {"demo_windowed", "a b c", 2, {"\"c\" is one too many\nUsage: "}},
+  };
+  for (const auto& [name, arguments, exitCode, says] : cases) {
+    ChildProcess child;
+    const std::string command = std::string(BINARY_DIR) + "/" + name + " " + arguments;
+    ASSERT_TRUE(startCommand(child, {"sh", "-c", command}, "/"));
+    EXPECT_EQ(waitForExit(child, 10000), exitCode) << child.output;
+    for (const char* said : says) EXPECT_NE(child.output.find(said), std::string::npos) << said;
+  }
+}
+
+// From an empty working folder, with the scene's path absolute and the
+// texture's relative, both through folders with spaces in their names.
+TEST(Program, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDoes) {
+  const std::string base = makeFolder();
+  ASSERT_TRUE(makeSeparateObjectsFolders(base));
+  const std::string scene = base + "/my scenes/separate objects.3DS";
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  for (bool allMeshes : {true, false}) {
+    std::vector<std::string> command{program, scene, "../my textures/yellow one.tif"};
+    if (allMeshes) command.insert(command.begin() + 1, "--all-meshes");
+    ChildProcess child;
+    ASSERT_TRUE(startCommand(child, command, base + "/empty folder"));
+    Window window = waitForRunningWindow(client);
+    ASSERT_NE(window, 0u) << child.output;
+    int width = 0, height = 0;
+    ASSERT_TRUE(windowSize(client, window, width, height));
+    if (allMeshes) {
+      expectPictureOfSeparateObjects(readWindowPixels(client, window, width, height), width,
+                                     height);
+    }
+    sendDeleteWindow(client, window);
+    EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
+    EXPECT_EQ(child.output.find(scene + separateObjectsNote) != std::string::npos, !allMeshes)
+        << child.output;
+  }
+  closeX11Client(client);
+  std::filesystem::remove_all(base);
 }

@@ -5,7 +5,8 @@
 // handling as virtual-key codes; the exclusive mode through DirectDraw
 // in Wine's virtual desktop, and the window it falls back to without one;
 // the picture itself, judged against the CPU ray cast of a synthetic scene
-// at every pixel and of the bundled scene on a grid of pixels.
+// at every pixel and of the bundled scene on a grid of pixels; the command
+// line: --help and mistakes, paths with spaces and --all-meshes.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
 #include <X11/keysym.h>
@@ -19,8 +20,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "assets/scene_reader.h"
@@ -29,6 +31,7 @@
 #include "support/chunk_writer.h"
 #include "support/mesh_ray_cast.h"
 #include "support/process.h"
+#include "support/separate_objects.h"
 #include "support/shadow_ray_cast.h"
 #include "support/test_mesh.h"
 #include "support/window_image.h"
@@ -112,14 +115,17 @@ class WineProgram : public testing::Test {
   void SetUp() override { ASSERT_TRUE(openX11Client(client_)); }
   void TearDown() override { closeX11Client(client_); }
 
-  // Runs demo_windowed.exe from folder until it draws (the caption shows a
-  // rate), reads its client area at the size Windows gave it from the unnamed
-  // child X window Wine draws in, and closes it again with a close request.
-  void takeStartPicture(const std::filesystem::path& folder, int& width, int& height,
-                        std::vector<uint32_t>& picture) {
+  // Runs demo_windowed.exe (with these arguments) from folder until it draws
+  // (the caption shows a rate), reads its client area at the size Windows gave
+  // it from the unnamed child X window Wine draws in, and closes it again with
+  // a close request. The program's output is left in `said`.
+  void takeStartPicture(const std::vector<std::string>& program,
+                        const std::filesystem::path& folder, int& width, int& height,
+                        std::vector<uint32_t>& picture, std::string* said = nullptr) {
     ChildProcess demo;
-    ASSERT_TRUE(startCommand(demo, {wineRun, (folder / "demo_windowed.exe").string()},
-                             folder.string()));
+    std::vector<std::string> command{wineRun};
+    command.insert(command.end(), program.begin(), program.end());
+    ASSERT_TRUE(startCommand(demo, command, folder.string()));
     const std::string seen = probeSays("window");
     ASSERT_EQ(std::sscanf(valueOf(seen, "client: ").c_str(), "%dx%d", &width, &height), 2)
         << seen;
@@ -134,6 +140,7 @@ class WineProgram : public testing::Test {
     picture = readWindowPixels(client_, drawn, width, height);
     sendDeleteWindow(client_, window);
     EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
+    if (said != nullptr) *said = demo.output;
     ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
   }
 
@@ -185,25 +192,52 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
   char folder[] = "/tmp/wine_start_up_XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
   const std::string scene = std::string(folder) + "/shadow2.3DS";
+  std::string given = "Z:" + std::string(folder) + "/no such folder/scene one.3DS";
+  std::replace(given.begin(), given.end(), '/', '\\');
   struct Case {
     bool withScene;
-    const char* says;
+    std::string argument;
+    std::string says;
   };
-  for (const Case& c : {Case{false, "\"shadow2.3DS\" could not be opened in the working folder."},
-                        Case{true, "\"shadow2.3DS\" holds no mesh."}}) {
+  for (const Case& c : {Case{false, "", "\"shadow2.3DS\" could not be opened in the working "
+                                        "folder."},
+                        Case{false, given, "\"" + given + "\" could not be opened."},
+                        Case{true, "", "\"shadow2.3DS\" holds no mesh."}}) {
     SCOPED_TRACE(c.says);
     if (c.withScene) {
       // A main chunk and nothing in it: a 3D Studio file without a mesh.
       std::ofstream(scene, std::ios::binary).write("\x4D\x4D\x06\x00\x00\x00", 6);
     }
     ChildProcess demo;
-    ASSERT_TRUE(startCommand(demo, {wineRun, wineWindowed}, folder));
+    std::vector<std::string> command{wineRun, wineWindowed};
+    if (!c.argument.empty()) command.push_back(c.argument);
+    ASSERT_TRUE(startCommand(demo, command, folder));
     std::string box = probeSays("messagebox");
     EXPECT_NE(box.find(std::string("text: ") + c.says + "\n"), std::string::npos) << box;
     EXPECT_EQ(waitForExit(demo, 20000), 1) << demo.output;
   }
   std::remove(scene.c_str());
   rmdir(folder);
+}
+
+// Started from a terminal Wine hands the program its output; started by
+// `start` it has none and no console to attach to, so it says it in a box.
+TEST_F(WineProgram, HelpAndMistakesAnswerOnTheStreamsOrInAMessageBox) {
+  const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
+      {{wineRun, wineWindowed, "--help"}, 0,
+       "Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n"},
+      {{wineRun, "start", "/wait", "/unix", wineFullScreen, "--bogus"}, 2,
+       "text: demo_fullscreen: unknown option \"--bogus\"\nUsage: "},
+  };
+  for (const auto& [command, exitCode, says] : cases) {
+    ChildProcess demo;
+    ASSERT_TRUE(startCommand(demo, command, "/"));
+    std::string said = command[1] == "start" ? probeSays("messagebox") : "";
+    EXPECT_EQ(waitForExit(demo, 20000), exitCode) << demo.output;
+    said += demo.output;
+    said.erase(std::remove(said.begin(), said.end(), '\r'), said.end());
+    EXPECT_NE(said.find(says), std::string::npos) << said;
+  }
 }
 
 TEST_F(WineProgram, RealKeysArriveAsTheirVirtualKeyCodesAndMoveTheEye) {
@@ -309,7 +343,8 @@ TEST_F(WineProgram, StartPictureShadowsWhereTheRayCastDoesAtTheClientSize) {
 
   int width = 0, height = 0;
   std::vector<uint32_t> picture;
-  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
+  ASSERT_NO_FATAL_FAILURE(
+      takeStartPicture({(folder / "demo_windowed.exe").string()}, folder, width, height, picture));
   std::filesystem::remove_all(folder);
 
   const std::vector<PixelTruth> truth =
@@ -361,7 +396,8 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
 
   int width = 0, height = 0;
   std::vector<uint32_t> picture;
-  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
+  ASSERT_NO_FATAL_FAILURE(
+      takeStartPicture({(folder / "demo_windowed.exe").string()}, folder, width, height, picture));
   std::filesystem::remove_all(folder);
 
   Scene* scene = readScene(bundled.c_str(), 1);
@@ -377,32 +413,41 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - casting).count();
   releaseScene(scene);
 
-  constexpr int greenMax = 63;
-  long judged = 0, inShadow = 0, agreeing = 0;
-  for (const MeshSample& sample : samples) {
-    const MeshSight& sight = sample.sight;
-    if (sight.group < 0 || sight.marker || sample.nearBoundary) continue;
-    const double lit = (sight.shade + 0.12) * greenMax;
-    const double shadowed = (0.52 * sight.shade + 0.12) * greenMax;
-    if (lit - shadowed < 4.0) continue;
-    const uint32_t value = picture[static_cast<size_t>(height - 1 - sample.y) *
-                                       static_cast<size_t>(width) + static_cast<size_t>(sample.x)];
-    const double green = static_cast<double>((value >> 5) & 0x3f);
-    ++judged;
-    if (sight.shadowed) ++inShadow;
-    if ((green < 0.5 * (lit + shadowed)) == sight.shadowed) ++agreeing;
-  }
-  ASSERT_GT(judged, 0);
-  const double agreement = 100.0 * static_cast<double>(agreeing) / static_cast<double>(judged);
+  const PictureJudgement judgement = judgePicture(samples, picture, width, height);
+  const double agreement = judgement.agreementPercent();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf("client %dx%d: %ld of %zu samples judged (%ld in shadow), %.3f%% agree with the "
               "ray cast; %.1f s, %.1f s of it casting\n",
-              width, height, judged, samples.size(), inShadow, agreement, seconds, castSeconds);
+              width, height, judgement.judged, samples.size(), judgement.inShadow, agreement,
+              seconds, castSeconds);
   RecordProperty("wine_bundled_agreement_percent", std::to_string(agreement));
-  EXPECT_GT(judged, 10000);
-  EXPECT_GT(inShadow, 1000) << "shadows should be in view";
+  EXPECT_GT(judgement.judged, 10000);
+  EXPECT_GT(judgement.inShadow, 1000) << "shadows should be in view";
   EXPECT_GE(agreement, 99.0);
+}
+
+// The Linux program test's scene of separate objects, from an empty working
+// folder, with the scene's path a Windows one from the drive's root and the
+// texture's relative, both through folders with spaces in their names.
+TEST_F(WineProgram, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDoes) {
+  char base[] = "/tmp/wine_separate_XXXXXX";
+  ASSERT_NE(mkdtemp(base), nullptr);
+  ASSERT_TRUE(makeSeparateObjectsFolders(base));
+  std::string scene = "Z:" + std::string(base) + "/my scenes/separate objects.3DS";
+  std::replace(scene.begin(), scene.end(), '/', '\\');
+  const std::string texture = "..\\my textures\\yellow one.tif";
+  const std::string folder = std::string(base) + "/empty folder";
+  int width = 0, height = 0;
+  std::vector<uint32_t> picture;
+  std::string said;
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture({wineWindowed, "--all-meshes", scene, texture}, folder,
+                                           width, height, picture));
+  expectPictureOfSeparateObjects(picture, width, height);
+  ASSERT_NO_FATAL_FAILURE(
+      takeStartPicture({wineWindowed, scene, texture}, folder, width, height, picture, &said));
+  EXPECT_NE(said.find(scene + separateObjectsNote), std::string::npos) << said;
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

@@ -45,18 +45,28 @@ void addBox(std::vector<Vec3>& vertices, std::vector<Face>& faces, const Vec3& l
 
 std::vector<uint8_t> sceneFileBytes(const std::vector<Vec3>& vertices,
                                     const std::vector<Face>& faces) {
-  std::vector<float> xyz;
-  for (const Vec3& v : vertices) xyz.insert(xyz.end(), {v.x, v.y, v.z});
-  std::vector<uint16_t> corners;
-  for (const Face& face : faces)
-    for (int32_t corner : face.corner) corners.push_back(static_cast<uint16_t>(corner));
+  return sceneFileBytes({{"Box over receiver", vertices, faces, false}});
+}
+
+std::vector<uint8_t> sceneFileBytes(const std::vector<SceneObject>& objects) {
   return editorFile([&](ChunkWriter& writer) {
-    beginNamedObject(writer, "Box over receiver");
-    beginChunk(writer, 0x4100);
-    putVertexList(writer, xyz);
-    beginFaceList(writer, corners);
-    endChunk(writer);
-    endChunk(writer);
-    endChunk(writer);
+    for (const SceneObject& object : objects) {
+      std::vector<float> xyz, uv;
+      for (const Vec3& v : object.vertices) {
+        xyz.insert(xyz.end(), {v.x, v.y, v.z});
+        uv.insert(uv.end(), {v.x / 64.0f, v.y / 64.0f});
+      }
+      std::vector<uint16_t> corners;
+      for (const Face& face : object.faces)
+        for (int32_t corner : face.corner) corners.push_back(static_cast<uint16_t>(corner));
+      beginNamedObject(writer, object.name);
+      beginChunk(writer, 0x4100);
+      putVertexList(writer, xyz);
+      if (object.mapped) putMappingCoordinates(writer, uv);
+      beginFaceList(writer, corners);
+      endChunk(writer);
+      endChunk(writer);
+      endChunk(writer);
+    }
   });
 }

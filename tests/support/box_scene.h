@@ -51,3 +51,13 @@ void addBox(std::vector<Vec3>& vertices, std::vector<Face>& faces, const Vec3& l
 // vertices and faces; at most 65535 vertices, as the format counts them.
 std::vector<uint8_t> sceneFileBytes(const std::vector<Vec3>& vertices,
                                     const std::vector<Face>& faces);
+
+// One named triangle mesh of a scene file; a mapped one gets mapping
+// coordinates (x / 64, y / 64).
+struct SceneObject {
+  const char* name;
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  bool mapped;
+};
+std::vector<uint8_t> sceneFileBytes(const std::vector<SceneObject>& objects);

@@ -199,3 +199,24 @@ std::vector<MeshSample> castMeshGrid(const Mesh& mesh, const Camera& camera, con
     }
   return samples;
 }
+
+PictureJudgement judgePicture(const std::vector<MeshSample>& samples,
+                              const std::vector<uint32_t>& picture, int width, int height) {
+  constexpr int greenMax = 63;
+  PictureJudgement judgement;
+  for (const MeshSample& sample : samples) {
+    const MeshSight& sight = sample.sight;
+    if (sight.group < 0 || sight.marker || sample.nearBoundary) continue;
+    const double lit = (sight.shade + 0.12) * greenMax;
+    const double shadowed = (0.52 * sight.shade + 0.12) * greenMax;
+    if (lit - shadowed < 4.0) continue;
+    const uint32_t value = picture[static_cast<size_t>(height - 1 - sample.y) *
+                                       static_cast<size_t>(width) + static_cast<size_t>(sample.x)];
+    const double green = static_cast<double>((value >> 5) & 0x3f);
+    ++judgement.judged;
+    if (sight.shadowed) ++judgement.inShadow;
+    if ((green < 0.5 * (lit + shadowed)) == sight.shadowed) ++judgement.agreeing;
+    if ((value & 0x1f) != 0) ++judgement.withBlue;
+  }
+  return judgement;
+}

@@ -33,3 +33,21 @@ struct MeshSample {
 // pixels' centres.
 std::vector<MeshSample> castMeshGrid(const Mesh& mesh, const Camera& camera, const Vec3d& light,
                                      int step);
+
+// A picture of the start view judged at the samples against the ray cast:
+// each sample on a surface, away from a change of surface or shadow, where
+// the shade puts lit and shadowed (shade + 0.12 and 0.52 shade + 0.12, no
+// texture) at least four green steps apart, counts as shadowed when its green
+// is below halfway between the two. The picture holds 5-6-5 values, rows top
+// to bottom.
+struct PictureJudgement {
+  long judged = 0;
+  long inShadow = 0;  // by the ray cast
+  long agreeing = 0;
+  long withBlue = 0;  // judged pixels with any blue
+  double agreementPercent() const {
+    return judged == 0 ? 0.0 : 100.0 * static_cast<double>(agreeing) / static_cast<double>(judged);
+  }
+};
+PictureJudgement judgePicture(const std::vector<MeshSample>& samples,
+                              const std::vector<uint32_t>& picture, int width, int height);

@@ -1,0 +1,46 @@
+// The command line as WinMain takes it, made from the words the shell gave:
+// each word quoted by Windows' rules, so that splitting the text by those
+// rules gives every word back unchanged, spaces, quotes and backslashes
+// included. Standard output and error are the process's own.
+#include <errno.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Backslashes are literal unless a quote follows them, so only a run before
+// a quote, or before the closing quote, is doubled.
+std::string quoted(const std::string& word) {
+  if (!word.empty() && word.find_first_of(" \t\"") == std::string::npos) return word;
+  std::string text = "\"";
+  size_t backslashes = 0;
+  for (char c : word) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    text.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    text += c;
+  }
+  text.append(2 * backslashes, '\\');
+  return text + '"';
+}
+
+}  // namespace
+
+char* programCommandLine(int argc, char** argv) {
+  static std::string text;
+  text.clear();
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) text += ' ';
+    text += quoted(argv[i]);
+  }
+  return text.data();
+}
+
+const char* programName() { return program_invocation_short_name; }
+
+bool standardStreamsReachUser() { return true; }
