@@ -95,7 +95,8 @@ void expandToRgb(const TiffSamples& form, const uint8_t* plain, uint8_t* out) {
           break;
         case TiffColour::minIsBlack:
         case TiffColour::minIsWhite: {
-          uint8_t grey = to8Bits(raw[0], bits);
+          // libtiff takes a 16-bit grey by its high byte, other 16-bit samples rounded.
+          uint8_t grey = bits == 16 ? static_cast<uint8_t>(raw[0] >> 8) : to8Bits(raw[0], bits);
           if (form.colour == TiffColour::minIsWhite) grey = static_cast<uint8_t>(255 - grey);
           out[0] = out[1] = out[2] = grey;
           break;

@@ -8,7 +8,8 @@
 // sample; greyscale (min-is-black, min-is-white), palette and RGB colour,
 // greyscale and RGB with one more sample, kept as alpha as the file gives it.
 // Samples are brought to 8 bits as libtiff's RGBA reading does: 16-bit ones
-// rounded to the nearest of 256 steps, sub-byte greys spread over 0 to 255.
+// rounded to the nearest of 256 steps, but a 16-bit grey by its high byte;
+// sub-byte greys spread over 0 to 255.
 // A palette's colours come from its colour map: 16-bit entries are taken by
 // their high byte, unless no entry exceeds 255, which marks a map written
 // with 8-bit values.
