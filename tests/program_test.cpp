@@ -2,7 +2,8 @@
 // window and closes cleanly on a window manager's close request and on each
 // close signal; from a folder without its files, or where the scene is no
 // regular file, it says so and exits non-zero, and a close signal ends it
-// while it says so; without a display it says which one is missing.
+// while it says so; without a display it says which one is missing; a texture
+// it cannot use is named on standard error and the mesh drawn untextured.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,11 +12,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <vector>
 
 #include "support/process.h"
+#include "support/tiff_writer.h"
+#include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
 
@@ -170,4 +174,46 @@ TEST(Program, WithoutItsSceneFileItSaysSoAndExitsNonZero) {
       << child.output;
   closeX11Client(client);
   rmdir(folder);
+}
+
+// A JPEG texture, which the reader declines: the line on standard error names
+// it and says why, and the picture is the one a plain white texture gives,
+// since the frame multiplies the texture in; that is, untextured. (Handed
+// on as zeros, as it once was, it drew the mesh black.)
+TEST(Program, DeclinedTextureIsNamedAndTheMeshDrawnUntextured) {
+  const std::string folder = makeFolder();
+  std::filesystem::copy_file(std::string(DATA_DIR) + "/shadow2.3DS", folder + "/shadow2.3DS");
+  ASSERT_TRUE(writeFileBytes((folder + "/white.tif").c_str(),
+                             writeTiff({16, 16, 3, 1}, std::vector<uint8_t>(16 * 16 * 3, 255))));
+  ASSERT_EQ(std::system(("cd '" + folder + "' && tiffcp -r 16 -c jpeg white.tif jpeg.tif").c_str()), 0);
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  auto startPicture = [&](const char* texture, std::string& said) {
+    std::filesystem::copy_file(folder + "/" + texture, folder + "/txt.tif",
+                               std::filesystem::copy_options::overwrite_existing);
+    ChildProcess child;
+    EXPECT_TRUE(startProgram(child, program, folder));
+    Window window = waitForRunningWindow(client);
+    int width = 0, height = 0;
+    EXPECT_TRUE(windowSize(client, window, width, height)) << child.output;
+    std::vector<uint32_t> picture = readWindowPixels(client, window, width, height);
+    sendDeleteWindow(client, window);
+    EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
+    said = child.output;
+    return picture;
+  };
+  std::string jpegSaid, whiteSaid;
+  const std::vector<uint32_t> declined = startPicture("jpeg.tif", jpegSaid);
+  const std::vector<uint32_t> white = startPicture("white.tif", whiteSaid);
+  EXPECT_NE(jpegSaid.find("txt.tif: JPEG compression is not supported; the mesh is drawn "
+                          "untextured.\n"),
+            std::string::npos)
+      << jpegSaid;
+  EXPECT_EQ(whiteSaid.find("untextured"), std::string::npos) << whiteSaid;
+  ASSERT_EQ(declined.size(), 800u * 600u);
+  long differing = 0;
+  for (size_t i = 0; i < declined.size(); ++i) differing += declined[i] != white[i] ? 1 : 0;
+  EXPECT_EQ(differing, 0);
+  closeX11Client(client);
+  std::filesystem::remove_all(folder);
 }
