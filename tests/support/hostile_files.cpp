@@ -384,9 +384,12 @@ Bytes stripFile(int compression, const Bytes& strip) {
   return assembleTiff(parts);
 }
 
-// The 4 x 2 RGB image uncompressed, with its layout tags changed.
-Bytes taggedFile(const Bytes& pixels, const std::vector<TiffEntry>& changes) {
+// The 4 x 2 RGB image uncompressed, with its layout tags changed, and its
+// strip replaced when one is given.
+Bytes taggedFile(const Bytes& pixels, const std::vector<TiffEntry>& changes,
+                 const Bytes& strip = {}) {
   TiffParts parts = makeTiffParts({4, 2, 3, 1}, pixels);
+  if (!strip.empty()) parts.strips = {strip};
   for (const TiffEntry& change : changes) {
     if (TiffEntry* entry = findEntry(parts, change.tag)) {
       *entry = change;
@@ -545,7 +548,7 @@ void addTiffFiles(std::vector<HostileFile>& files) {
         return rgb;
       }()),
       "planar RGB with the strip of the red plane alone",
-      taggedFile(planes, {{284, tiffShort, {2}}}));
+      taggedFile(pixels, {{284, tiffShort, {2}}}, planes));
   add("palette_map_past_end", "declined the colour map lies outside the file",
       "an 8-bit palette whose colour map lies at 0x7FFFFFF0",
       taggedFile(pixels, {{262, tiffShort, {3}}, {277, tiffShort, {1}}, {258, tiffShort, {8}},
