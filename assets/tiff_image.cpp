@@ -1,27 +1,38 @@
 // Reads a TIFF texture (see tiff_image.h for what it takes and passes over).
 // Every read goes through a bounded ByteReader over the open file, and only
 // what the file's structure reaches is read: the header, the directory, the
-// strip arrays and the strips. However large the file, what reading costs in
-// memory is the image, plus the largest LZW strip while it is decoded.
+// strip arrays, the sample size and format arrays, the colour map and the
+// strips. However large the file, what reading costs in memory is the image,
+// plus the largest compressed strip while it is decoded, plus, for forms
+// other than 8-bit interleaved RGB(A), the image's plain bytes.
 //
 // How hostile or unusual files are met:
-// - A tag the directory lacks leaves its field zero; so does a directory cut by
-//   the end of the file for the entries that are not whole in it (the count of
-//   entries is believed only as far as the file holds them).
+// - A tag the directory lacks leaves its field zero (-1 or empty for the
+//   layout tags); so does a directory cut by the end of the file for the
+//   entries that are not whole in it (the count of entries is believed only as
+//   far as the file holds them).
 // - A SHORT value is the first two bytes of the value field, whatever the
 //   padding holds. StripOffsets and StripByteCounts are SHORT or LONG arrays
 //   (other types are read as LONG), inline when count x size <= 4, otherwise at
 //   the field's offset. Entries of an array that lies past the end of the file
 //   are not strips; a strip without a byte count entry has no bytes.
-// - Strips, compressed or not, follow one another in pixels, each cut at the
-//   end of the file and at the space left in the image; once the image is full
-//   the rest of the strips are passed over.
-// - Compression neither 1 nor 5: pixels stay zero.
-// - The image is refused (pixels null, read still true) when samples per pixel
-//   are not 3 or 4, width or height is not positive, or width x height x
-//   samples exceeds 2^31 - 1 or what a file of this size could fill: its own
-//   size when uncompressed, and for LZW and other compressions 4096 bytes for
-//   every 9 bits of the file, the most one code of a conforming stream yields.
+// - What is declined is decided in formOf, before anything is allocated, and
+//   nothing it does not accept reaches pixels: read still returns true, with
+//   pixels null and the reason in declined.
+// - 8-bit interleaved RGB(A), uncompressed or LZW, FillOrder 1: strips follow
+//   one another in pixels, each cut at the end of the file and at the space
+//   left in the image; once the image is full the rest are passed over.
+// - Every other form: each strip goes to the rows RowsPerStrip gives it in its
+//   plane, cut at the end of the file and at those rows (a Deflate or
+//   PackBits bomb included); strips past what the image needs are passed over.
+// - Sizes: declined when width or height is not positive, or the plain bytes
+//   exceed 2^31 - 1 or what a file of this size could fill: its own size when
+//   uncompressed, 64 bytes a byte for PackBits, 1032 for Deflate (zlib's
+//   bound), and for LZW 4096 bytes for every 9 bits of the file, the most one
+//   code of a conforming stream yields; or when the 8-bit RGB(A) pixels would
+//   exceed 2^31 - 1 bytes.
+// - Arrays (sample sizes and formats, the colour map) that run past the end
+//   of the file decline the image; a colour map must have 3 x 2^bits entries.
 // - LZW: every strip starts with a fresh table, so a strip that does not begin
 //   with the clear code is read as if it did. After a clear code (or at the
 //   start) only a single-byte code, another clear or the end code may follow;
@@ -145,7 +156,7 @@ std::string sizeWords(int32_t width, int32_t height) {
 
 // The most plain bytes a file of this size can decode to, by its compression.
 uint64_t fillableBytes(int32_t codec, uint64_t fileSize) {
-  if (codec == noCompression) return fileSize;
+  if (codec == noCompression || fileSize >= maxPixelBytes) return fileSize;
   if (codec == packBitsCompression) return fileSize * packBitsMostPerByte;
   if (isDeflate(codec)) return fileSize * deflateMostPerByte;
   return fileSize * 8 / minBitsPerCode * maxBytesPerCode;
@@ -412,7 +423,7 @@ std::string TiffImage::formOf(TiffSamples& form) {
       !isDeflate(codec))
     return compressionName(codec) + " is not supported";
 
-  // TIFF's default is one sample; the design's reading guesses the colour.
+  // TIFF's default is one sample; a missing Photometric is guessed from them.
   const int32_t samples = samplesPerPixel == 0 ? 1 : samplesPerPixel;
   switch (photometric < 0 ? (samples >= 3 ? 2 : 1) : photometric) {
     case 0: form.colour = TiffColour::minIsWhite; break;
