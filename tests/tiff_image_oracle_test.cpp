@@ -6,14 +6,13 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "assets/byte_reader.h"
 
 #include "assets/tiff_image.h"
 #include "support/tiff_writer.h"
@@ -131,76 +130,39 @@ TEST(TiffOracle, BundledTextureMatchesLibtiff) {
 
 namespace {
 
-// The picture as libtiff's RGBA reading gives it, rows from the top, and
-// whether it multiplied the colours by alpha: it does so for RGB with
-// unassociated alpha, where we keep the samples as the file gives them.
-struct Rgba {
-  bool ok = false;
-  uint32_t width = 0;
-  uint32_t height = 0;
-  bool premultiplied = false;
-  std::vector<uint32_t> pixels;  // TIFFGetR/G/B/A order
-};
-
-Rgba readRgbaWithLibtiff(const std::string& path) {
-  TIFFSetWarningHandler(nullptr);
+// How far our pixels lie from libtiff's RGBA reading of the file, at most;
+// -1 when libtiff cannot read it. libtiff multiplies RGB by an unassociated
+// alpha, where we keep the samples as the file gives them: ours are
+// multiplied the same way to compare.
+int differenceFromLibtiff(const std::string& path, const TiffImage& image) {
   TIFFSetErrorHandler(nullptr);
-  Rgba out;
   TIFF* tif = TIFFOpen(path.c_str(), "r");
-  if (tif == nullptr) return out;
-  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &out.width);
-  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &out.height);
-  uint16_t extraCount = 0;
-  uint16_t* extraKinds = nullptr;
-  uint16_t photometric = 0;
+  if (tif == nullptr) return -1;
+  uint16_t photometric = 0, extras = 0, *kinds = nullptr;
   TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-  if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) && extraCount > 0)
-    out.premultiplied = extraKinds[0] == EXTRASAMPLE_UNASSALPHA && photometric == PHOTOMETRIC_RGB;
-  out.pixels.resize(static_cast<size_t>(out.width) * out.height);
-  out.ok = TIFFReadRGBAImageOriented(tif, out.width, out.height, out.pixels.data(),
-                                     ORIENTATION_TOPLEFT, 0) == 1;
+  bool premultiplied = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extras, &kinds) && extras > 0 &&
+                       kinds[0] == EXTRASAMPLE_UNASSALPHA && photometric == PHOTOMETRIC_RGB;
+  std::vector<uint32_t> theirs(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+  bool read = TIFFReadRGBAImageOriented(tif, static_cast<uint32_t>(image.width),
+                                        static_cast<uint32_t>(image.height), theirs.data(),
+                                        ORIENTATION_TOPLEFT, 0) == 1;
   TIFFClose(tif);
-  return out;
-}
-
-// Where ours and libtiff's differ most, ours brought to libtiff's colours.
-int largestDifference(const TiffImage& image, const Rgba& expected) {
-  int largest = 0;
+  int largest = read ? 0 : -1;
   const size_t samples = static_cast<size_t>(image.samplesPerPixel);
-  for (size_t i = 0; i < expected.pixels.size(); ++i) {
+  for (size_t i = 0; read && i < theirs.size(); ++i) {
     const uint8_t* ours = image.pixels + i * samples;
-    const uint32_t theirs = expected.pixels[i];
-    const int alpha = samples == 4 ? ours[3] : 255;
-    const int wanted[4] = {static_cast<int>(TIFFGetR(theirs)), static_cast<int>(TIFFGetG(theirs)),
-                           static_cast<int>(TIFFGetB(theirs)), static_cast<int>(TIFFGetA(theirs))};
+    const uint32_t wanted[4] = {TIFFGetR(theirs[i]), TIFFGetG(theirs[i]), TIFFGetB(theirs[i]),
+                                TIFFGetA(theirs[i])};
     for (size_t c = 0; c < samples; ++c) {
-      int value = ours[c];
-      if (c < 3 && expected.premultiplied) value = (value * alpha + 127) / 255;
-      largest = std::max(largest, std::abs(value - wanted[c]));
+      int value = c < 3 && premultiplied ? (ours[c] * ours[3] + 127) / 255 : ours[c];
+      largest = std::max(largest, std::abs(value - static_cast<int>(wanted[c])));
     }
   }
   return largest;
 }
 
-// Runs a shell command in the folder; false when it fails.
 bool runIn(const std::string& folder, const std::string& command) {
   return std::system(("cd '" + folder + "' && (" + command + ") >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Sets the value of one SHORT entry of a little-endian file's first directory.
-bool setShortTag(const std::string& path, uint16_t tag, uint16_t value) {
-  std::vector<uint8_t> bytes;
-  if (!loadFile(path.c_str(), bytes) || bytes.size() < 8) return false;
-  auto at = [&](size_t offset) { return static_cast<size_t>(bytes[offset] | bytes[offset + 1] << 8); };
-  size_t directory = at(4) | at(6) << 16;
-  for (size_t e = directory + 2; e + 12 <= bytes.size() && e < directory + 2 + 12 * at(directory);
-       e += 12) {
-    if (at(e) != tag) continue;
-    bytes[e + 8] = static_cast<uint8_t>(value);
-    bytes[e + 9] = static_cast<uint8_t>(value >> 8);
-    return writeFileBytes(path.c_str(), bytes);
-  }
-  return false;
 }
 
 }  // namespace
@@ -218,6 +180,12 @@ TEST(TiffOracle, EveryFormToolsWriteReadsAsLibtiffsRgbaOrIsDeclined) {
   ASSERT_TRUE(runIn(folder, im + alpha + "-depth 8 -compress none rgba.tif"));
   ASSERT_TRUE(runIn(folder, im + "-depth 16 -compress none rgb16.tif"));
   ASSERT_TRUE(runIn(folder, im + "-monochrome -compress group4 g4.tif"));
+  // No tool writes the older Deflate code 32946 now; its stream is the same,
+  // so the Compression entry of tiffcp's file is changed, and tiffinfo names it.
+  const std::string compression = "\\x03\\x01\\x03\\x00\\x01\\x00\\x00\\x00";
+  const std::string code32946 = "tiffcp -c zip rgb.tif zip.tif && LC_ALL=C sed 's/" + compression +
+                                "\\x08\\x00/" + compression + "\\xB2\\x80/' zip.tif > out.tif && "
+                                "tiffinfo out.tif | grep -q 'Scheme: Deflate'";
 
   // An empty reason means the same pixels as libtiff's, 16-bit samples included.
   struct Form {
@@ -238,7 +206,7 @@ TEST(TiffOracle, EveryFormToolsWriteReadsAsLibtiffsRgbaOrIsDeclined) {
       {"PackBits", "tiffcp -c packbits rgb.tif" + to, ""},
       {"Deflate", "tiffcp -c zip rgb.tif" + to, ""},
       {"Deflate and predictor", "tiffcp -c zip:2 rgb.tif" + to, ""},
-      {"Deflate as 32946", "tiffcp -c zip rgb.tif" + to, ""},
+      {"Deflate as 32946", code32946, ""},
       {"RGBA, Deflate and predictor", "tiffcp -c zip:2 rgba.tif" + to, ""},
       {"16-bit RGB, none", "cp rgb16.tif" + to, ""},
       {"16-bit RGB, LZW", "tiffcp -c lzw rgb16.tif" + to, ""},
@@ -273,32 +241,22 @@ TEST(TiffOracle, EveryFormToolsWriteReadsAsLibtiffsRgbaOrIsDeclined) {
   const std::string path = folder + "/out.tif";
   for (const Form& form : forms) {
     SCOPED_TRACE(form.what);
-    std::remove(path.c_str());
-    ASSERT_TRUE(runIn(folder, form.command)) << form.command;
-    // No tool writes the older Deflate code now; its stream is the same.
-    if (std::string(form.what) == "Deflate as 32946") {
-      ASSERT_TRUE(setShortTag(path, 259, 32946));
-    }
+    ASSERT_TRUE(runIn(folder, "rm -f out.tif && " + form.command)) << form.command;
     TiffImage image;
     testing::internal::CaptureStdout();
     bool ok = image.read(path.c_str());
     std::string printed = testing::internal::GetCapturedStdout();
+    const bool bigEndian = std::string(form.what) == "big-endian";
+    EXPECT_EQ(ok, !bigEndian);
+    EXPECT_EQ(printed, bigEndian ? "\n\n\t\tNot a tif_file!!!" : "");
+    EXPECT_EQ(image.declined, form.declined);
     if (*form.declined != 0) {
       EXPECT_EQ(image.pixels, nullptr);
-      EXPECT_EQ(image.declined, form.declined);
-      bool bigEndian = std::string(form.what) == "big-endian";
-      EXPECT_EQ(ok, !bigEndian);
-      EXPECT_EQ(printed, bigEndian ? "\n\n\t\tNot a tif_file!!!" : "");
       continue;
     }
-    Rgba expected = readRgbaWithLibtiff(path);
-    ASSERT_TRUE(expected.ok);
-    EXPECT_TRUE(ok);
-    ASSERT_NE(image.pixels, nullptr) << image.declined;
-    EXPECT_EQ(image.declined, "");
-    ASSERT_EQ(image.width, 96);
-    ASSERT_EQ(image.height, 64);
+    ASSERT_NE(image.pixels, nullptr);
+    ASSERT_EQ(image.width * image.height, 96 * 64);
     EXPECT_EQ(image.pixelBytes, 96 * 64 * image.samplesPerPixel);
-    EXPECT_LE(largestDifference(image, expected), 0);
+    EXPECT_EQ(differenceFromLibtiff(path, image), 0);
   }
 }
