@@ -548,14 +548,8 @@ void addTiffFiles(std::vector<HostileFile>& files) {
       "an 8-bit palette whose colour map lies at 0x7FFFFFF0",
       taggedFile(pixels, {{262, tiffShort, {3}}, {277, tiffShort, {1}}, {258, tiffShort, {8}},
                           {320, tiffShort, {}, true, 768, 0x7FFFFFF0u}}));
-  add("palette_map_short", "declined the palette has no colour map for 8-bit indices",
-      "an 8-bit palette with a colour map of 16 colours",
-      taggedFile(pixels, {{262, tiffShort, {3}}, {277, tiffShort, {1}}, {258, tiffShort, {8}},
-                          {320, tiffShort, std::vector<uint32_t>(48, 0x8000)}}));
   add("bits_mixed", "declined samples of different sizes are not supported",
       "BitsPerSample 8, 8, 16", taggedFile(pixels, {{258, tiffShort, {8, 8, 16}}}));
-  add("predictor_float", "declined the floating-point predictor is not supported", "Predictor 3",
-      taggedFile(pixels, {{317, tiffShort, {3}}}));
 
   // Sizes.
   auto tooLarge = [&](const char* name, uint32_t width, uint32_t height, int compression,
