@@ -194,6 +194,23 @@ inline size_t copyString(uint8_t* to, size_t room, const uint8_t* from, size_t l
   return count;
 }
 
+// A compressed strip's bytes, in a buffer that grows to the largest strip met.
+struct StripBuffer {
+  std::unique_ptr<uint8_t[]> bytes;
+  uint64_t room = 0;
+};
+
+// Reads size bytes at the reader's position into the buffer; how many arrived
+// (none when there is no memory for them).
+size_t readStrip(ByteReader& file, StripBuffer& buffer, uint64_t size) {
+  if (size > buffer.room) {
+    buffer.bytes.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    buffer.room = buffer.bytes != nullptr ? size : 0;
+    if (buffer.bytes == nullptr) return 0;
+  }
+  return readBytes(file, buffer.bytes.get(), static_cast<size_t>(size));
+}
+
 // Moves on from the entry just filled: the width grows one code early, as TIFF
 // LZW writers switch, and after entry 4094 the index wraps to 259 with 9 bits.
 inline void advanceTable(int32_t& next, int32_t& width) {
@@ -518,48 +535,47 @@ bool TiffImage::takesFastPath(const TiffSamples& form) const {
          fillOrder != lowBitFirst;
 }
 
-void TiffImage::readInterleavedRgb() {
-  uint64_t fileSize = file.size;
-  uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(samplesPerPixel) *
-                   static_cast<uint64_t>(height);
-  pixels = new (std::nothrow) uint8_t[total]();
-  if (pixels == nullptr) return;
-  pixelBytes = static_cast<int32_t>(total);
-
+template <typename Visit>
+void TiffImage::forEachStrip(uint64_t most, Visit visit) {
   uint32_t strips = stripCount > 0 ? valuesInFile(stripOffsets, stripOffsetsType,
                                                    static_cast<uint32_t>(stripCount))
                                    : 0;
   // The two arrays are read by turns with the strips, each through a window of its own.
   ByteReader offsetArray = makeSiblingReader(file);
   ByteReader sizeArray = makeSiblingReader(file);
-  std::unique_ptr<uint8_t[]> strip;  // grows to the largest LZW strip, as it is met
-  uint64_t stripRoom = 0;
-  for (uint32_t i = 0; i < strips && outPosition < pixelBytes; ++i) {
+  for (uint32_t i = 0; i < strips && i < most; ++i) {
     uint64_t offset = arrayEntry(offsetArray, stripOffsets, stripOffsetsType,
                                  static_cast<uint32_t>(stripCount), i);
     uint64_t size =
         arrayEntry(sizeArray, stripByteCounts, stripByteCountsType, stripByteCountsTotal, i);
-    if (offset >= fileSize) continue;
-    size = std::min(size, fileSize - offset);
+    if (offset >= file.size) continue;
     seekTo(file, offset);
-    if (compression == noCompression) {
-      size = std::min<uint64_t>(size, static_cast<uint64_t>(pixelBytes - outPosition));
-      outPosition += static_cast<int32_t>(
-          readBytes(file, pixels + outPosition, static_cast<size_t>(size)));
-    } else {
-      if (size > stripRoom) {
-        strip.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-        stripRoom = strip != nullptr ? size : 0;
-        if (strip == nullptr) continue;
-      }
-      size_t got = readBytes(file, strip.get(), static_cast<size_t>(size));
-      decodeStrip(strip.get(), got);
-      releaseStrings();
-    }
+    if (!visit(i, std::min(size, file.size - offset))) break;
   }
   delete[] singleBytes;
   singleBytes = nullptr;
   for (int i = 0; i < 256; ++i) codeString[i] = nullptr;
+}
+
+void TiffImage::readInterleavedRgb() {
+  uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(samplesPerPixel) *
+                   static_cast<uint64_t>(height);
+  pixels = new (std::nothrow) uint8_t[total]();
+  if (pixels == nullptr) return;
+  pixelBytes = static_cast<int32_t>(total);
+
+  StripBuffer strip;
+  forEachStrip(std::numeric_limits<uint64_t>::max(), [&](uint32_t, uint64_t size) {
+    if (compression == noCompression) {
+      size = std::min<uint64_t>(size, static_cast<uint64_t>(pixelBytes - outPosition));
+      outPosition += static_cast<int32_t>(
+          readBytes(file, pixels + outPosition, static_cast<size_t>(size)));
+    } else if (size_t got = readStrip(file, strip, size)) {
+      decodeStrip(strip.bytes.get(), got);
+      releaseStrings();
+    }
+    return outPosition < pixelBytes;
+  });
   if (predictor == horizontalDifferencing) undoPredictor();
 }
 
@@ -567,10 +583,8 @@ void TiffImage::readInterleavedRgb() {
 // it; strips past what the image needs are passed over.
 void TiffImage::readThroughPlainBytes(const TiffSamples& form) {
   const int32_t codec = codecOf(compression);
-  const uint64_t fileSize = file.size;
   const uint64_t rowBytes = plainRowBytes(form);
-  const uint64_t total = plainBytes(form);
-  std::unique_ptr<uint8_t[]> plain(new (std::nothrow) uint8_t[total]());
+  std::unique_ptr<uint8_t[]> plain(new (std::nothrow) uint8_t[plainBytes(form)]());
   if (plain == nullptr) return;
 
   const uint64_t imageRows = static_cast<uint64_t>(height);
@@ -578,51 +592,31 @@ void TiffImage::readThroughPlainBytes(const TiffSamples& form) {
                             ? imageRows
                             : static_cast<uint64_t>(rowsPerStrip);
   const uint64_t stripsPerPlane = (imageRows + rows - 1) / rows;
-  const uint64_t wanted = stripsPerPlane * static_cast<uint64_t>(planeCount(form));
-  uint32_t strips = stripCount > 0 ? valuesInFile(stripOffsets, stripOffsetsType,
-                                                   static_cast<uint32_t>(stripCount))
-                                   : 0;
-  ByteReader offsetArray = makeSiblingReader(file);
-  ByteReader sizeArray = makeSiblingReader(file);
-  std::unique_ptr<uint8_t[]> strip;  // grows to the largest compressed strip, as it is met
-  uint64_t stripRoom = 0;
-  for (uint32_t i = 0; i < strips && i < wanted; ++i) {
+  StripBuffer strip;
+  forEachStrip(stripsPerPlane * static_cast<uint64_t>(planeCount(form)), [&](uint32_t i,
+                                                                             uint64_t size) {
     const uint64_t plane = i / stripsPerPlane;
     const uint64_t firstRow = i % stripsPerPlane * rows;
     uint8_t* const out = plain.get() + (plane * imageRows + firstRow) * rowBytes;
     const size_t room = static_cast<size_t>(std::min(rows, imageRows - firstRow) * rowBytes);
-    uint64_t offset = arrayEntry(offsetArray, stripOffsets, stripOffsetsType,
-                                 static_cast<uint32_t>(stripCount), i);
-    uint64_t size =
-        arrayEntry(sizeArray, stripByteCounts, stripByteCountsType, stripByteCountsTotal, i);
-    if (offset >= fileSize) continue;
-    size = std::min(size, fileSize - offset);
-    seekTo(file, offset);
     if (codec == noCompression) {
       size_t got = readBytes(file, out, static_cast<size_t>(std::min<uint64_t>(size, room)));
       if (fillOrder == lowBitFirst) reverseBits(out, got);
-      continue;
+      return true;
     }
-    if (size > stripRoom) {
-      strip.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-      stripRoom = strip != nullptr ? size : 0;
-      if (strip == nullptr) continue;
-    }
-    size_t got = readBytes(file, strip.get(), static_cast<size_t>(size));
-    if (fillOrder == lowBitFirst) reverseBits(strip.get(), got);
+    size_t got = readStrip(file, strip, size);
+    if (fillOrder == lowBitFirst) reverseBits(strip.bytes.get(), got);
     if (codec == lzwCompression) {
-      decodeLzw(strip.get(), got, out, room);
+      decodeLzw(strip.bytes.get(), got, out, room);
       releaseStrings();
     } else if (codec == packBitsCompression) {
-      unpackBits(strip.get(), got, out, room);
+      unpackBits(strip.bytes.get(), got, out, room);
     } else {
-      inflateStrip(strip.get(), got, out, room);
+      inflateStrip(strip.bytes.get(), got, out, room);
     }
-  }
-  delete[] singleBytes;
-  singleBytes = nullptr;
-  for (int i = 0; i < 256; ++i) codeString[i] = nullptr;
-  strip.reset();
+    return true;
+  });
+  strip.bytes.reset();
 
   if (predictor == horizontalDifferencing) undoDifferencing(form, plain.get());
   const uint64_t outBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) *

@@ -150,6 +150,12 @@ class TiffImage {
   // layout in form, or the reason it is not.
   std::string formOf(TiffSamples& form);
   bool takesFastPath(const TiffSamples& form) const;
+  // Calls visit (strip index, size) for strip 0, 1, ... up to most and the
+  // strips the file's array holds, with the file at the strip and its size
+  // cut at the end of the file, while visit returns true; strips that start
+  // past the end are passed over. The LZW single bytes are released after.
+  template <typename Visit>
+  void forEachStrip(uint64_t most, Visit visit);
   void readInterleavedRgb();
   void readThroughPlainBytes(const TiffSamples& form);
   size_t decodeLzw(const uint8_t* data, size_t size, uint8_t* out, size_t room);
