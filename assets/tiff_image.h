@@ -36,7 +36,9 @@
 //   its image is declined (see above and the .cpp).
 // - true, pixels holding width x height x samplesPerPixel bytes otherwise
 //   (samplesPerPixel then says 3 or 4, whatever the file's count);
-//   whatever the strips did not reach is zero; declined is empty.
+//   whatever the strips did not reach reads as zero bytes in the file's
+//   layout (black, or white for min-is-white, or palette entry 0); declined
+//   is empty.
 // Callers decide whether to use the image by pixels, not by the result alone.
 #pragma once
 
