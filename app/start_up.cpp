@@ -7,8 +7,9 @@
 //
 // The program cannot go on without an OpenGL context or without a scene that
 // has a mesh: it then says what was wrong in a message box and quits with a
-// non-zero code. A missing or unreadable texture, or one the GL refuses even
-// scaled, only leaves the mesh untextured.
+// non-zero code. A texture that is missing, unreadable or of a form the
+// reader declines, or one the GL refuses even scaled, only leaves the mesh
+// untextured, and one line on standard error names the file and the reason.
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -31,6 +32,11 @@
 namespace {
 
 constexpr int startUpFailed = 1;
+
+void sayUntextured(const std::string& why) {
+  std::fprintf(stderr, "%s: %s; the mesh is drawn untextured.\n",
+               theCommandLine.texturePath.c_str(), why.c_str());
+}
 
 void stopStartUp(const std::string& why) {
   showMessageBox("Shadow Volume", why.c_str());
@@ -74,6 +80,7 @@ void startUp(WindowHandle window) {
   firstStartUpStep(window);
   theTexture = new TiffImage();
   theTexture->read(textureFile);
+  if (theTexture->pixels == nullptr) sayUntextured(theTexture->declined);
   if (!setupGLContext(window)) {
     stopStartUp("OpenGL could not be set up on the window.");
     return;
@@ -111,6 +118,10 @@ void startUp(WindowHandle window) {
   // multiplies it in by blending.
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
   theTextureUploaded = uploadTexture(*theTexture, currentTextureLimits());
+  if (!theTextureUploaded && theTexture->pixels != nullptr) {
+    sayUntextured("the OpenGL driver refused its " + std::to_string(theTexture->width) + " x " +
+                  std::to_string(theTexture->height) + " pixels, even scaled");
+  }
 
   translateView(0.0f, 0.0f, -200.0f);
 }

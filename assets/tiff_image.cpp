@@ -1,27 +1,38 @@
 // Reads a TIFF texture (see tiff_image.h for what it takes and passes over).
 // Every read goes through a bounded ByteReader over the open file, and only
 // what the file's structure reaches is read: the header, the directory, the
-// strip arrays and the strips. However large the file, what reading costs in
-// memory is the image, plus the largest LZW strip while it is decoded.
+// strip arrays, the sample size and format arrays, the colour map and the
+// strips. However large the file, what reading costs in memory is the image,
+// plus the largest compressed strip while it is decoded, plus, for forms
+// other than 8-bit interleaved RGB(A), the image's plain bytes.
 //
 // How hostile or unusual files are met:
-// - A tag the directory lacks leaves its field zero; so does a directory cut by
-//   the end of the file for the entries that are not whole in it (the count of
-//   entries is believed only as far as the file holds them).
+// - A tag the directory lacks leaves its field zero (-1 or empty for the
+//   layout tags); so does a directory cut by the end of the file for the
+//   entries that are not whole in it (the count of entries is believed only as
+//   far as the file holds them).
 // - A SHORT value is the first two bytes of the value field, whatever the
 //   padding holds. StripOffsets and StripByteCounts are SHORT or LONG arrays
 //   (other types are read as LONG), inline when count x size <= 4, otherwise at
 //   the field's offset. Entries of an array that lies past the end of the file
 //   are not strips; a strip without a byte count entry has no bytes.
-// - Strips, compressed or not, follow one another in pixels, each cut at the
-//   end of the file and at the space left in the image; once the image is full
-//   the rest of the strips are passed over.
-// - Compression neither 1 nor 5: pixels stay zero.
-// - The image is refused (pixels null, read still true) when samples per pixel
-//   are not 3 or 4, width or height is not positive, or width x height x
-//   samples exceeds 2^31 - 1 or what a file of this size could fill: its own
-//   size when uncompressed, and for LZW and other compressions 4096 bytes for
-//   every 9 bits of the file, the most one code of a conforming stream yields.
+// - What is declined is decided in formOf, before anything is allocated, and
+//   nothing it does not accept reaches pixels: read still returns true, with
+//   pixels null and the reason in declined.
+// - 8-bit interleaved RGB(A), uncompressed or LZW, FillOrder 1: strips follow
+//   one another in pixels, each cut at the end of the file and at the space
+//   left in the image; once the image is full the rest are passed over.
+// - Every other form: each strip goes to the rows RowsPerStrip gives it in its
+//   plane, cut at the end of the file and at those rows (a Deflate or
+//   PackBits bomb included); strips past what the image needs are passed over.
+// - Sizes: declined when width or height is not positive, or the plain bytes
+//   exceed 2^31 - 1 or what a file of this size could fill: its own size when
+//   uncompressed, 64 bytes a byte for PackBits, 1032 for Deflate (zlib's
+//   bound), and for LZW 4096 bytes for every 9 bits of the file, the most one
+//   code of a conforming stream yields; or when the 8-bit RGB(A) pixels would
+//   exceed 2^31 - 1 bytes.
+// - Arrays (sample sizes and formats, the colour map) that run past the end
+//   of the file decline the image; a colour map must have 3 x 2^bits entries.
 // - LZW: every strip starts with a fresh table, so a strip that does not begin
 //   with the clear code is read as if it did. After a clear code (or at the
 //   start) only a single-byte code, another clear or the end code may follow;
@@ -48,26 +59,45 @@
 #include <utility>
 
 #include "assets/file_access.h"
+#include "assets/tiff_codecs.h"
+#include "assets/tiff_samples.h"
 
 namespace {
 
 constexpr uint16_t littleEndianMark = 0x4949;  // "II"
+constexpr uint16_t bigEndianMark = 0x4D4D;     // "MM"
 constexpr uint16_t shortType = 3;
 constexpr uint16_t tagImageWidth = 256;
 constexpr uint16_t tagImageLength = 257;
+constexpr uint16_t tagBitsPerSample = 258;
 constexpr uint16_t tagCompression = 259;
+constexpr uint16_t tagPhotometric = 262;
+constexpr uint16_t tagFillOrder = 266;
 constexpr uint16_t tagStripOffsets = 273;
 constexpr uint16_t tagSamplesPerPixel = 277;
+constexpr uint16_t tagRowsPerStrip = 278;
 constexpr uint16_t tagStripByteCounts = 279;
+constexpr uint16_t tagPlanarConfiguration = 284;
 constexpr uint16_t tagPredictor = 317;
+constexpr uint16_t tagColourMap = 320;
+constexpr uint16_t tagTileWidth = 322;
+constexpr uint16_t tagTileByteCounts = 325;
+constexpr uint16_t tagSampleFormat = 339;
 constexpr int32_t noCompression = 1;
 constexpr int32_t lzwCompression = 5;
+constexpr int32_t deflateCompression = 8;
+constexpr int32_t oldDeflateCompression = 32946;
+constexpr int32_t packBitsCompression = 32773;
 constexpr int32_t horizontalDifferencing = 2;
+constexpr int32_t planesApart = 2;
+constexpr int32_t lowBitFirst = 2;  // FillOrder 2
 constexpr int32_t firstFreeCode = 258;
 constexpr int32_t lastTableEntry = 4094;  // filling it wraps the table index
 constexpr size_t copySlack = 16;  // bytes copyString may move at once
 constexpr uint64_t maxBytesPerCode = 4096;
 constexpr uint64_t minBitsPerCode = 9;
+constexpr uint64_t packBitsMostPerByte = 64;  // a repeat of 128 bytes in two
+constexpr uint64_t deflateMostPerByte = 1032;  // zlib's own bound on its ratio
 constexpr uint64_t maxPixelBytes = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 
 // File values that do not fit a signed field become -1, which every use refuses.
@@ -78,6 +108,59 @@ int32_t toSigned(uint32_t value) {
 }
 
 size_t fieldSize(uint16_t type) { return type == shortType ? 2 : 4; }
+
+// TIFF's meaning of a missing Compression tag: none.
+int32_t codecOf(int32_t compression) { return compression == 0 ? noCompression : compression; }
+
+bool isDeflate(int32_t codec) { return codec == deflateCompression || codec == oldDeflateCompression; }
+
+std::string compressionName(int32_t codec) {
+  switch (codec) {
+    case 2: return "CCITT modified Huffman compression";
+    case 3: return "CCITT Group 3 compression";
+    case 4: return "CCITT Group 4 compression";
+    case 6:
+    case 7: return "JPEG compression";
+    case 34661: return "JBIG compression";
+    case 34712: return "JPEG 2000 compression";
+    case 34925: return "LZMA compression";
+    case 50000: return "Zstandard compression";
+    case 50001: return "WebP compression";
+    default: return "compression " + std::to_string(codec);
+  }
+}
+
+std::string photometricRefusal(int32_t photometric) {
+  switch (photometric) {
+    case 4: return "transparency masks are not supported";
+    case 5: return "CMYK (separated) colours are not supported";
+    case 6: return "YCbCr colours are not supported";
+    case 8:
+    case 9:
+    case 10: return "L*a*b* colours are not supported";
+    default: return "photometric interpretation " + std::to_string(photometric) + " is not supported";
+  }
+}
+
+std::string sampleFormatName(uint32_t format) {
+  switch (format) {
+    case 2: return "signed samples";
+    case 3: return "floating-point samples";
+    default: return "sample format " + std::to_string(format);
+  }
+}
+
+std::string sizeWords(int32_t width, int32_t height) {
+  return "a " + std::to_string(width) + " x " + std::to_string(height) + " image";
+}
+
+// The most plain bytes a file of this size can decode to, by its compression.
+uint64_t fillableBytes(int32_t codec, uint64_t fileSize) {
+  if (codec == noCompression || fileSize >= maxPixelBytes) return fileSize;
+  if (codec == packBitsCompression) return fileSize * packBitsMostPerByte;
+  if (isDeflate(codec)) return fileSize * deflateMostPerByte;
+  return fileSize * 8 / minBitsPerCode * maxBytesPerCode;
+}
 
 // The code of the given width at a bit position of a strip, most significant
 // bit first; the caller has made sure it lies wholly inside the strip.
@@ -109,6 +192,23 @@ inline size_t copyString(uint8_t* to, size_t room, const uint8_t* from, size_t l
   size_t count = std::min(length, room);
   if (count > 0) std::memcpy(to, from, count);
   return count;
+}
+
+// A compressed strip's bytes, in a buffer that grows to the largest strip met.
+struct StripBuffer {
+  std::unique_ptr<uint8_t[]> bytes;
+  uint64_t room = 0;
+};
+
+// Reads size bytes at the reader's position into the buffer; how many arrived
+// (none when there is no memory for them).
+size_t readStrip(ByteReader& file, StripBuffer& buffer, uint64_t size) {
+  if (size > buffer.room) {
+    buffer.bytes.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    buffer.room = buffer.bytes != nullptr ? size : 0;
+    if (buffer.bytes == nullptr) return 0;
+  }
+  return readBytes(file, buffer.bytes.get(), static_cast<size_t>(size));
 }
 
 // Moves on from the entry just filled: the width grows one code early, as TIFF
@@ -147,16 +247,27 @@ TiffImage::~TiffImage() {
 bool TiffImage::read(const char* path) {
   forgetImage();
   InputFile* input = openInputFile(path);
-  if (input == nullptr) return false;
+  if (input == nullptr) {
+    decline("could not be opened");
+    return false;
+  }
   bool ok = readFrom(makeFileReader(input, inputFileSize(input)));
   // A file the system could not read to the end is no image, whatever arrived.
   bool failed = inputFileFailed(input);
   closeInputFile(input);
   if (failed) {
     forgetImage();
+    decline("could not be read");
     return false;
   }
   return ok;
+}
+
+void TiffImage::decline(std::string why) {
+  delete[] pixels;
+  pixels = nullptr;
+  pixelBytes = 0;
+  declined = std::move(why);
 }
 
 void TiffImage::forgetImage() {
@@ -171,6 +282,11 @@ void TiffImage::forgetImage() {
   stripOffsets = stripByteCounts = stripByteCountsTotal = 0;
   stripOffsetsType = stripByteCountsType = 0;
   stripCount = 0;
+  bitsPerSample = sampleFormat = colourMap = TiffArray{};
+  photometric = planarConfiguration = fillOrder = -1;
+  rowsPerStrip = -1;
+  tiled = false;
+  declined.clear();
 }
 
 bool TiffImage::readFromMemory(std::vector<uint8_t> bytes) {
@@ -186,12 +302,16 @@ bool TiffImage::readFrom(ByteReader reader) {
   byteOrder = readU16(file);
   if (byteOrder != littleEndianMark) {
     std::fputs("\n\n\t\tNot a tif_file!!!", stdout);
+    decline(byteOrder == bigEndianMark ? "big-endian TIFF files are not supported"
+                                       : "not a TIFF file");
     releaseFile();
     return false;
   }
   version = readU16(file);
   ifdOffset = readU32(file);
   if (file.overrun || ifdOffset > file.size - 2) {
+    decline(file.overrun ? "the file ends inside its header"
+                         : "its directory lies outside the file");
     releaseFile();
     return false;
   }
@@ -241,12 +361,35 @@ void TiffImage::readEntry() {
     case tagPredictor:
       predictor = toSigned(number);
       break;
+    case tagBitsPerSample:
+      bitsPerSample = {entryValue, entryType, entryCount};
+      break;
+    case tagSampleFormat:
+      sampleFormat = {entryValue, entryType, entryCount};
+      break;
+    case tagColourMap:
+      colourMap = {entryValue, entryType, entryCount};
+      break;
+    case tagPhotometric:
+      photometric = toSigned(number);
+      break;
+    case tagPlanarConfiguration:
+      planarConfiguration = toSigned(number);
+      break;
+    case tagFillOrder:
+      fillOrder = toSigned(number);
+      break;
+    case tagRowsPerStrip:
+      rowsPerStrip = number;
+      break;
     default:
+      tiled = tiled || (static_cast<uint16_t>(entryTag) >= tagTileWidth &&
+                        static_cast<uint16_t>(entryTag) <= tagTileByteCounts);
       break;
   }
 }
 
-uint32_t TiffImage::stripsInArray(uint32_t field, uint16_t type, uint32_t count) const {
+uint32_t TiffImage::valuesInFile(uint32_t field, uint16_t type, uint32_t count) const {
   uint64_t size = fieldSize(type);
   if (count * size <= 4) return count;
   if (field >= file.size) return 0;
@@ -254,7 +397,7 @@ uint32_t TiffImage::stripsInArray(uint32_t field, uint16_t type, uint32_t count)
   return static_cast<uint32_t>(std::min<uint64_t>(count, held));
 }
 
-uint32_t TiffImage::stripEntry(ByteReader& array, uint32_t field, uint16_t type, uint32_t count,
+uint32_t TiffImage::arrayEntry(ByteReader& array, uint32_t field, uint16_t type, uint32_t count,
                                uint32_t index) const {
   if (index >= count) return 0;
   uint64_t size = fieldSize(type);
@@ -273,64 +416,225 @@ void TiffImage::readPixels() {
   pixels = nullptr;
   pixelBytes = 0;
   outPosition = 0;
-  if (samplesPerPixel != 3 && samplesPerPixel != 4) return;
-  if (width <= 0 || height <= 0) return;
-
-  uint64_t fileSize = file.size;
-  uint64_t limit = maxPixelBytes;
-  if (fileSize < maxPixelBytes) {
-    uint64_t fillable = compression == noCompression
-                            ? fileSize
-                            : fileSize * 8 / minBitsPerCode * maxBytesPerCode;
-    limit = std::min(limit, fillable);
+  TiffSamples form;
+  std::string why = formOf(form);
+  if (!why.empty()) {
+    decline(std::move(why));
+    return;
   }
-  uint64_t rowBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(samplesPerPixel);
-  if (rowBytes > limit || static_cast<uint64_t>(height) > limit / rowBytes) return;
-  uint64_t total = rowBytes * static_cast<uint64_t>(height);
+  if (takesFastPath(form)) {
+    readInterleavedRgb();
+  } else {
+    readThroughPlainBytes(form);
+  }
+  if (pixels == nullptr) {
+    decline("there is no memory for its " + std::to_string(width) + " x " +
+            std::to_string(height) + " pixels");
+  }
+}
+
+std::string TiffImage::formOf(TiffSamples& form) {
+  if (tiled) return "tiled images are not supported";
+  const int32_t codec = codecOf(compression);
+  if (codec != noCompression && codec != lzwCompression && codec != packBitsCompression &&
+      !isDeflate(codec))
+    return compressionName(codec) + " is not supported";
+
+  // TIFF's default is one sample; a missing Photometric is guessed from them.
+  const int32_t samples = samplesPerPixel == 0 ? 1 : samplesPerPixel;
+  switch (photometric < 0 ? (samples >= 3 ? 2 : 1) : photometric) {
+    case 0: form.colour = TiffColour::minIsWhite; break;
+    case 1: form.colour = TiffColour::minIsBlack; break;
+    case 2: form.colour = TiffColour::rgb; break;
+    case 3: form.colour = TiffColour::palette; break;
+    default: return photometricRefusal(photometric);
+  }
+  const char* colourWords[] = {"greyscale", "greyscale", "RGB", "palette"};
+  const int32_t colours = colourSamples(form.colour);
+  const int32_t most = form.colour == TiffColour::palette ? 1 : colours + 1;
+  if (samples < colours || samples > most) {
+    return std::string(colourWords[static_cast<int>(form.colour)]) + " images with " +
+           std::to_string(samples) + (samples == 1 ? " sample" : " samples") +
+           " per pixel are not supported";
+  }
+  form.samplesPerPixel = samples;
+
+  // Every sample alike: unsigned, of one size. The arrays mostly follow the
+  // directory, in the window the file's reader holds already.
+  ByteReader& array = file;
+  const uint32_t perSample = static_cast<uint32_t>(samples);
+  for (const TiffArray* values : {&bitsPerSample, &sampleFormat}) {
+    uint32_t count = std::min(values->count, perSample);
+    if (valuesInFile(values->field, values->type, count) < count)
+      return "its sample sizes or formats lie outside the file";
+  }
+  for (uint32_t s = 0; s < std::min(sampleFormat.count, perSample); ++s) {
+    uint32_t format = arrayEntry(array, sampleFormat, s);
+    if (format != 1) return sampleFormatName(format) + " are not supported";
+  }
+  const uint32_t bits = bitsPerSample.count == 0 ? 8 : arrayEntry(array, bitsPerSample, 0);
+  for (uint32_t s = 1; s < std::min(bitsPerSample.count, perSample); ++s) {
+    if (arrayEntry(array, bitsPerSample, s) != bits)
+      return "samples of different sizes are not supported";
+  }
+  if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16)
+    return std::to_string(bits) + "-bit samples are not supported";
+  if (form.colour == TiffColour::rgb && bits < 8)
+    return std::to_string(bits) + "-bit RGB samples are not supported";
+  if (form.colour == TiffColour::palette && bits > 8)
+    return std::to_string(bits) + "-bit palette indices are not supported";
+  form.bitsPerSample = static_cast<int32_t>(bits);
+
+  if (predictor == horizontalDifferencing && bits < 8)
+    return "the horizontal predictor on " + std::to_string(bits) + "-bit samples is not supported";
+  if (predictor == 3) return "the floating-point predictor is not supported";
+  if (predictor != 0 && predictor != 1 && predictor != horizontalDifferencing)
+    return "predictor " + std::to_string(predictor) + " is not supported";
+  if (planarConfiguration > planesApart || planarConfiguration == 0)
+    return "planar configuration " + std::to_string(planarConfiguration) + " is not supported";
+  form.planar = planarConfiguration == planesApart && samples > 1;
+  if (fillOrder > lowBitFirst || fillOrder == 0)
+    return "fill order " + std::to_string(fillOrder) + " is not supported";
+
+  if (form.colour == TiffColour::palette) {
+    const uint32_t entries = 3u << bits;
+    if (colourMap.count != entries)
+      return "the palette has no colour map for " + std::to_string(bits) + "-bit indices";
+    if (valuesInFile(colourMap.field, colourMap.type, entries) < entries)
+      return "the colour map lies outside the file";
+    form.colourMap.resize(entries);
+    for (uint32_t i = 0; i < entries; ++i)
+      form.colourMap[i] = static_cast<uint16_t>(arrayEntry(array, colourMap, i));
+  }
+
+  if (width <= 0 || height <= 0) {
+    return "its size, " + std::to_string(width) + " x " + std::to_string(height) +
+           ", holds no pixels";
+  }
+  form.width = width;
+  form.height = height;
+  // Nothing is allocated for more than a file of this size can decode to,
+  // whatever the directory claims, nor past 2^31 - 1 bytes.
+  const uint64_t limit = std::min(maxPixelBytes, fillableBytes(codec, file.size));
+  const uint64_t rowBytes = plainRowBytes(form) * static_cast<uint64_t>(planeCount(form));
+  const uint64_t outRowBytes =
+      static_cast<uint64_t>(width) * static_cast<uint64_t>(outputSamples(form));
+  const uint64_t rows = static_cast<uint64_t>(height);
+  if (rowBytes > limit || rows > limit / rowBytes) {
+    return sizeWords(width, height) + " is more than a file of " + std::to_string(file.size) +
+           " bytes can hold";
+  }
+  if (outRowBytes > maxPixelBytes || rows > maxPixelBytes / outRowBytes)
+    return sizeWords(width, height) + " is more than a texture can hold";
+  return "";
+}
+
+bool TiffImage::takesFastPath(const TiffSamples& form) const {
+  return (compression == noCompression || compression == lzwCompression) &&
+         form.colour == TiffColour::rgb && form.bitsPerSample == 8 && !form.planar &&
+         fillOrder != lowBitFirst;
+}
+
+template <typename Visit>
+void TiffImage::forEachStrip(uint64_t most, Visit visit) {
+  uint32_t strips = stripCount > 0 ? valuesInFile(stripOffsets, stripOffsetsType,
+                                                   static_cast<uint32_t>(stripCount))
+                                   : 0;
+  // The two arrays are read by turns with the strips, each through a window of its own.
+  ByteReader offsetArray = makeSiblingReader(file);
+  ByteReader sizeArray = makeSiblingReader(file);
+  for (uint32_t i = 0; i < strips && i < most; ++i) {
+    uint64_t offset = arrayEntry(offsetArray, stripOffsets, stripOffsetsType,
+                                 static_cast<uint32_t>(stripCount), i);
+    uint64_t size =
+        arrayEntry(sizeArray, stripByteCounts, stripByteCountsType, stripByteCountsTotal, i);
+    if (offset >= file.size) continue;
+    seekTo(file, offset);
+    if (!visit(i, std::min(size, file.size - offset))) break;
+  }
+  delete[] singleBytes;
+  singleBytes = nullptr;
+  for (int i = 0; i < 256; ++i) codeString[i] = nullptr;
+}
+
+void TiffImage::readInterleavedRgb() {
+  uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(samplesPerPixel) *
+                   static_cast<uint64_t>(height);
   pixels = new (std::nothrow) uint8_t[total]();
   if (pixels == nullptr) return;
   pixelBytes = static_cast<int32_t>(total);
 
-  uint32_t strips = stripCount > 0 ? stripsInArray(stripOffsets, stripOffsetsType,
-                                                   static_cast<uint32_t>(stripCount))
-                                   : 0;
-  if (compression == noCompression || compression == lzwCompression) {
-    // The two arrays are read by turns with the strips, each through a window of its own.
-    ByteReader offsetArray = makeSiblingReader(file);
-    ByteReader sizeArray = makeSiblingReader(file);
-    std::unique_ptr<uint8_t[]> strip;  // grows to the largest LZW strip, as it is met
-    uint64_t stripRoom = 0;
-    for (uint32_t i = 0; i < strips && outPosition < pixelBytes; ++i) {
-      uint64_t offset = stripEntry(offsetArray, stripOffsets, stripOffsetsType,
-                                   static_cast<uint32_t>(stripCount), i);
-      uint64_t size =
-          stripEntry(sizeArray, stripByteCounts, stripByteCountsType, stripByteCountsTotal, i);
-      if (offset >= fileSize) continue;
-      size = std::min(size, fileSize - offset);
-      seekTo(file, offset);
-      if (compression == noCompression) {
-        size = std::min<uint64_t>(size, static_cast<uint64_t>(pixelBytes - outPosition));
-        outPosition += static_cast<int32_t>(
-            readBytes(file, pixels + outPosition, static_cast<size_t>(size)));
-      } else {
-        if (size > stripRoom) {
-          strip.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-          stripRoom = strip != nullptr ? size : 0;
-          if (strip == nullptr) continue;
-        }
-        size_t got = readBytes(file, strip.get(), static_cast<size_t>(size));
-        decodeStrip(strip.get(), got);
-        releaseStrings();
-      }
+  StripBuffer strip;
+  forEachStrip(std::numeric_limits<uint64_t>::max(), [&](uint32_t, uint64_t size) {
+    if (compression == noCompression) {
+      size = std::min<uint64_t>(size, static_cast<uint64_t>(pixelBytes - outPosition));
+      outPosition += static_cast<int32_t>(
+          readBytes(file, pixels + outPosition, static_cast<size_t>(size)));
+    } else if (size_t got = readStrip(file, strip, size)) {
+      decodeStrip(strip.bytes.get(), got);
+      releaseStrings();
     }
-    delete[] singleBytes;
-    singleBytes = nullptr;
-    for (int i = 0; i < 256; ++i) codeString[i] = nullptr;
-  }
+    return outPosition < pixelBytes;
+  });
   if (predictor == horizontalDifferencing) undoPredictor();
 }
 
+// Every strip lands at its own rows of its own plane, as RowsPerStrip places
+// it; strips past what the image needs are passed over.
+void TiffImage::readThroughPlainBytes(const TiffSamples& form) {
+  const int32_t codec = codecOf(compression);
+  const uint64_t rowBytes = plainRowBytes(form);
+  std::unique_ptr<uint8_t[]> plain(new (std::nothrow) uint8_t[plainBytes(form)]());
+  if (plain == nullptr) return;
+
+  const uint64_t imageRows = static_cast<uint64_t>(height);
+  const uint64_t rows = rowsPerStrip <= 0 || static_cast<uint64_t>(rowsPerStrip) > imageRows
+                            ? imageRows
+                            : static_cast<uint64_t>(rowsPerStrip);
+  const uint64_t stripsPerPlane = (imageRows + rows - 1) / rows;
+  StripBuffer strip;
+  forEachStrip(stripsPerPlane * static_cast<uint64_t>(planeCount(form)), [&](uint32_t i,
+                                                                             uint64_t size) {
+    const uint64_t plane = i / stripsPerPlane;
+    const uint64_t firstRow = i % stripsPerPlane * rows;
+    uint8_t* const out = plain.get() + (plane * imageRows + firstRow) * rowBytes;
+    const size_t room = static_cast<size_t>(std::min(rows, imageRows - firstRow) * rowBytes);
+    if (codec == noCompression) {
+      size_t got = readBytes(file, out, static_cast<size_t>(std::min<uint64_t>(size, room)));
+      if (fillOrder == lowBitFirst) reverseBits(out, got);
+      return true;
+    }
+    size_t got = readStrip(file, strip, size);
+    if (fillOrder == lowBitFirst) reverseBits(strip.bytes.get(), got);
+    if (codec == lzwCompression) {
+      decodeLzw(strip.bytes.get(), got, out, room);
+      releaseStrings();
+    } else if (codec == packBitsCompression) {
+      unpackBits(strip.bytes.get(), got, out, room);
+    } else {
+      inflateStrip(strip.bytes.get(), got, out, room);
+    }
+    return true;
+  });
+  strip.bytes.reset();
+
+  if (predictor == horizontalDifferencing) undoDifferencing(form, plain.get());
+  const uint64_t outBytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) *
+                            static_cast<uint64_t>(outputSamples(form));
+  pixels = new (std::nothrow) uint8_t[outBytes];
+  if (pixels == nullptr) return;
+  expandToRgb(form, plain.get(), pixels);
+  pixelBytes = static_cast<int32_t>(outBytes);
+  samplesPerPixel = outputSamples(form);
+}
+
 void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
+  outPosition += static_cast<int32_t>(decodeLzw(
+      data, size, pixels + outPosition, static_cast<size_t>(pixelBytes - outPosition)));
+}
+
+size_t TiffImage::decodeLzw(const uint8_t* data, size_t size, uint8_t* const image,
+                            const size_t imageEnd) {
   clearCode = 256;
   eoiCode = 257;
   codeData = data;
@@ -343,10 +647,8 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
   // The string of the previous code is known by where it went out (oldAt,
   // oldLength; none after a clear code), so the entry that extends it by the
   // first byte of the next string is the oldLength + 1 bytes there.
-  uint8_t* const image = pixels;
-  const size_t imageEnd = static_cast<size_t>(pixelBytes);
   const uint64_t bitsInStrip = static_cast<uint64_t>(size) * 8;
-  size_t out = static_cast<size_t>(outPosition);
+  size_t out = 0;
   uint64_t bit = 0;
   int32_t currentWidth = codeWidth;
   int32_t next = nextCode;
@@ -391,7 +693,6 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
       break;  // the end code, a code beyond the next entry, or a table code after a clear code
     }
   }
-  outPosition = static_cast<int32_t>(out);
   bitPosition = bit;
   codeWidth = currentWidth;
   nextCode = next;
@@ -400,6 +701,7 @@ void TiffImage::decodeStrip(const uint8_t* data, size_t size) {
   if (out < imageEnd) std::memset(image + out, 0, std::min(copySlack, imageEnd - out));
   codeData = nullptr;
   codeBytes = 0;
+  return out;
 }
 
 void TiffImage::resetTable() {

@@ -34,7 +34,8 @@ build() {
 }
 readers=("$here/assets/byte_reader.cpp" "$here/assets/posix/file_access.cpp")
 build scene_reader_fuzz "$here/assets/scene_reader.cpp" "$here/assets/scene.cpp" "${readers[@]}"
-build tiff_image_fuzz "$here/assets/tiff_image.cpp" "${readers[@]}"
+build tiff_image_fuzz "$here/assets/tiff_image.cpp" "$here/assets/tiff_codecs.cpp" \
+  "$here/assets/tiff_samples.cpp" "${readers[@]}" -lz
 
 # Copies the seeds matching the patterns (case ignored) into a fresh folder.
 seed() {
@@ -51,21 +52,33 @@ seed() {
 }
 seed "$work/seeds/scene" "$here/tests/fixtures/*.3ds" "$here/data/*.3ds" "$here/tests/fixtures/hostile/*.3ds"
 seed "$work/seeds/tiff" "$here/tests/fixtures/*.tif" "$here/data/*.tif" "$here/tests/fixtures/hostile/*.tif"
+# The forms beside 8-bit RGB, written from a small fixture by the tools: each
+# codec, planes, FillOrder 2, greyscale, palette and 16 bits.
+small="$here/tests/fixtures/tiff_rgb_none_1strip.tif"
+for form in "packbits" "zip" "zip:2" "lzw -p separate" "zip -f lsb2msb"; do
+  tiffcp -c $form "$small" "$work/seeds/tiff/form_${form//[^a-z0-9]/_}.tif"
+done
+for form in "-colorspace gray -depth 8" "-colorspace gray -depth 1" "-colors 16 -type palette" \
+            "-depth 16" "-colorspace gray -depth 16 -compress zip"; do
+  /usr/bin/convert "$small" $form "$work/seeds/tiff/form_im${form//[^a-z0-9]/_}.tif"
+done
 
 # -malloc_limit_mb catches any single allocation that the input's size cannot
-# justify: the TIFF reader may allocate up to 4096 bytes per 9 bits of an LZW
-# file (the most one code can yield), 37 MB for the largest input here, so an
-# allocation of 256 MB means a size taken on trust. Inputs are kept small for
-# speed: 10240 bytes hold every TIFF fixture whole; the bundled texture and
-# scene, larger, seed with their first 10240 and 16384 bytes. Standard output
-# is closed: the TIFF reader prints its refusal there.
+# justify: the TIFF reader may decode up to 4096 bytes per 9 bits of an LZW
+# file (the most one code can yield), 37 MB for the largest input here, and a
+# pixel of one bit becomes three bytes, so 24 x 37 MB is the most it may take
+# at once and an allocation of 1 GB means a size taken on trust (256 MB for
+# the scene reader). Inputs are kept small for speed: 10240 bytes hold every
+# TIFF fixture whole; the bundled texture and scene, larger, seed with their
+# first 10240 and 16384 bytes. Standard output is closed: the TIFF reader
+# prints its refusal there.
 status=0
 run() {
-  local name=$1 corpus=$2 dict=$3 maxLength=$4
+  local name=$1 corpus=$2 dict=$3 maxLength=$4 mallocLimit=$5
   mkdir -p "$work/corpus/$corpus" "$work/findings/$corpus"
   local stamp="$work/findings/$corpus/.started"
   touch "$stamp"
-  local command=("$work/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=256
+  local command=("$work/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb="$mallocLimit"
                  -timeout=10 -max_len="$maxLength" -dict="$here/fuzz/$dict" -close_fd_mask=1
                  -print_final_stats=1 -artifact_prefix="$work/findings/$corpus/"
                  "$work/corpus/$corpus" "$work/seeds/$corpus")
@@ -84,6 +97,6 @@ run() {
     echo "fuzz: $name ran ${seconds}s with no finding"
   fi
 }
-run scene_reader_fuzz scene scene.dict 16384
-run tiff_image_fuzz tiff tiff.dict 10240
+run scene_reader_fuzz scene scene.dict 16384 256
+run tiff_image_fuzz tiff tiff.dict 10240 1024
 exit "$status"

@@ -36,18 +36,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || data[0] != 'I' || data[1] != 'I') require(!ok, "a file without \"II\" fails");
   if (!ok || image.pixels == nullptr) {
     require(image.pixels == nullptr && image.pixelBytes == 0, "no image means no pixels");
+    require(!image.declined.empty(), "no image comes with its reason");
     return 0;
   }
+  require(image.declined.empty(), "an image is not declined");
   int64_t expected = static_cast<int64_t>(image.width) * image.height * image.samplesPerPixel;
   require(image.width > 0 && image.height > 0, "an image has a size");
   require(image.samplesPerPixel == 3 || image.samplesPerPixel == 4, "3 or 4 samples per pixel");
   require(image.pixelBytes == expected, "pixelBytes is width x height x samples");
-  // LZW at its most productive yields 4096 bytes per 9-bit code; an image that
-  // no file of this size could fill must have been refused.
-  require(static_cast<uint64_t>(image.pixelBytes) <= (static_cast<uint64_t>(size) * 8 / 9 + 1) * 4096,
+  // LZW at its most productive yields 4096 bytes per 9-bit code, more than
+  // PackBits or Deflate can, and a pixel of one bit becomes three bytes; an
+  // image that no file of this size could fill must have been refused.
+  constexpr uint64_t mostPerPlainByte = 24;
+  require(static_cast<uint64_t>(image.pixelBytes) <=
+              (static_cast<uint64_t>(size) * 8 / 9 + 1) * 4096 * mostPerPlainByte,
           "the image is no larger than the file could fill");
   if (image.compression == 1) {
-    require(static_cast<uint64_t>(image.pixelBytes) <= size, "an uncompressed image fits in its file");
+    require(static_cast<uint64_t>(image.pixelBytes) <= size * mostPerPlainByte,
+            "an uncompressed image fits in its file");
   }
   // What the texture upload reads must be exactly what was allocated.
   require(__sanitizer_get_allocated_size(image.pixels) == static_cast<size_t>(image.pixelBytes),

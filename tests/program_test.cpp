@@ -2,7 +2,8 @@
 // window and closes cleanly on a window manager's close request and on each
 // close signal; from a folder without its files, or where the scene is no
 // regular file, it says so and exits non-zero, and a close signal ends it
-// while it says so; without a display it says which one is missing. Its
+// while it says so; without a display it says which one is missing; a texture
+// it cannot use is named on standard error and the mesh drawn untextured. Its
 // command line: --help, mistakes, paths with spaces and --all-meshes.
 #include <X11/keysym.h>
 #include <signal.h>
@@ -20,6 +21,7 @@
 
 #include "support/process.h"
 #include "support/separate_objects.h"
+#include "support/tiff_writer.h"
 #include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
@@ -221,4 +223,39 @@ TEST(Program, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDoes) {
   }
   closeX11Client(client);
   std::filesystem::remove_all(base);
+}
+
+// A JPEG texture, which the reader declines: the line on standard error names
+// it and says why, and the picture is the one a plain white texture gives,
+// since the frame multiplies the texture in; that is, untextured. (Handed
+// on as zeros, as it once was, it drew the mesh black.)
+TEST(Program, DeclinedTextureIsNamedAndTheMeshDrawnUntextured) {
+  const std::string folder = makeFolder();
+  std::filesystem::copy_file(std::string(DATA_DIR) + "/shadow2.3DS", folder + "/shadow2.3DS");
+  ASSERT_TRUE(writeFileBytes((folder + "/white.tif").c_str(),
+                             writeTiff({16, 16, 3, 1}, std::vector<uint8_t>(16 * 16 * 3, 255))));
+  ASSERT_EQ(std::system(("cd '" + folder + "' && tiffcp -r 16 -c jpeg white.tif jpeg.tif").c_str()), 0);
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  std::vector<uint32_t> pictures[2];
+  std::string said[2];
+  for (int white = 0; white < 2; ++white) {
+    std::filesystem::copy_file(folder + (white ? "/white.tif" : "/jpeg.tif"), folder + "/txt.tif",
+                               std::filesystem::copy_options::overwrite_existing);
+    ChildProcess child;
+    ASSERT_TRUE(startProgram(child, program, folder));
+    Window window = waitForRunningWindow(client);
+    pictures[white] = readWindowPixels(client, window, 800, 600);
+    sendDeleteWindow(client, window);
+    EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
+    said[white] = child.output;
+  }
+  EXPECT_NE(said[0].find("txt.tif: JPEG compression is not supported; the mesh is drawn untextured.\n"),
+            std::string::npos)
+      << said[0];
+  EXPECT_EQ(said[1].find("untextured"), std::string::npos) << said[1];
+  ASSERT_EQ(pictures[0].size(), 800u * 600u);
+  EXPECT_TRUE(pictures[0] == pictures[1]) << "the declined texture's picture differs from white's";
+  closeX11Client(client);
+  std::filesystem::remove_all(folder);
 }

@@ -172,8 +172,8 @@ TEST(TiffTags, ShortValuesIgnoreTheirPadding) {
 TEST(TiffTags, OtherTagsChangeNothingAndMissingOnesAreZero) {
   std::vector<uint8_t> pixels = randomBytes(3 * 3 * 3, 7);
   TiffParts parts = makeTiffParts({3, 3, 3, 1}, pixels);
-  findEntry(parts, 258)->values = {16, 16, 16};  // BitsPerSample has no effect
-  findEntry(parts, 278)->values = {1};           // nor has RowsPerStrip
+  parts.entries.push_back({274, tiffShort, {4}});  // Orientation has no effect
+  findEntry(parts, 278)->values = {1};             // nor has RowsPerStrip on one strip
   parts.entries.push_back({999, tiffLong, {1, 2, 3}});
   EXPECT_EQ(pixelsOf(*readTiff(assembleTiff(parts))), pixels);
 
@@ -413,19 +413,21 @@ TEST(TiffRefused, HeaderOrDirectoryOutsideTheFileFails) {
   }
 }
 
-TEST(TiffRefused, UnusableSizesGiveNullPixels) {
+TEST(TiffRefused, UnusableSizesGiveNullPixelsAndSayWhy) {
+  // "#" stands for the file's size in the reason.
   struct Case {
-    const char* what;
     uint32_t width, height, samples, compression;
+    const char* why;
   } cases[] = {
-      {"one sample", 4, 4, 1, 1},
-      {"five samples", 4, 4, 5, 1},
-      {"no width", 0, 4, 3, 1},
-      {"negative height", 4, 0xFFFFFFFFu, 3, 1},
-      {"overflowing size", 0xFFFFu, 0xFFFFu, 4, 5},
-      {"uncompressed, more than the file", 100, 100, 3, 1},
-      {"LZW, more than the file could decode to", 2000, 2000, 3, 5},
-      {"other compression, more than the file could decode to", 2000, 2000, 3, 7},
+      {4, 4, 1, 1, "RGB images with 1 sample per pixel are not supported"},
+      {4, 4, 5, 1, "RGB images with 5 samples per pixel are not supported"},
+      {0, 4, 3, 1, "its size, 0 x 4, holds no pixels"},
+      {4, 0xFFFFFFFFu, 3, 1, "its size, 4 x -1, holds no pixels"},
+      {0xFFFFu, 0xFFFFu, 4, 5, "a 65535 x 65535 image is more than a file of # bytes can hold"},
+      {100, 100, 3, 1, "a 100 x 100 image is more than a file of # bytes can hold"},
+      {2000, 2000, 3, 5, "a 2000 x 2000 image is more than a file of # bytes can hold"},
+      {2000, 2000, 3, 32773, "a 2000 x 2000 image is more than a file of # bytes can hold"},
+      {9000, 9000, 3, 8, "a 9000 x 9000 image is more than a file of # bytes can hold"},
   };
   for (const Case& c : cases) {
     TiffParts parts = makeTiffParts({1, 1, 3, 1}, {1, 2, 3});
@@ -433,12 +435,25 @@ TEST(TiffRefused, UnusableSizesGiveNullPixels) {
     parts.entries[1] = {257, tiffLong, {c.height}};
     findEntry(parts, 277)->values = {c.samples};
     findEntry(parts, 259)->values = {c.compression};
+    std::vector<uint8_t> file = assembleTiff(parts);
+    std::string why = c.why;
+    if (why.find('#') != std::string::npos) why.replace(why.find('#'), 1, std::to_string(file.size()));
     bool ok = false;
-    auto image = readTiff(assembleTiff(parts), &ok);
-    EXPECT_TRUE(ok) << c.what;
-    EXPECT_EQ(image->pixels, nullptr) << c.what;
-    EXPECT_EQ(image->pixelBytes, 0) << c.what;
+    auto image = readTiff(file, &ok);
+    EXPECT_TRUE(ok) << why;
+    EXPECT_EQ(image->pixels, nullptr) << why;
+    EXPECT_EQ(image->pixelBytes, 0) << why;
+    EXPECT_EQ(image->declined, why);
   }
+  // One bit a pixel that Deflate could fill, but three bytes a pixel past 2 GB.
+  TiffParts bits = makeTiffParts({1, 1, 1, 8}, {0});
+  bits.entries[0] = {256, tiffLong, {65536}};
+  bits.entries[1] = {257, tiffLong, {11000}};
+  bits.strips = {std::vector<uint8_t>(90000)};
+  findEntry(bits, 258)->values = {1};
+  findEntry(bits, 262)->values = {1};
+  EXPECT_EQ(readTiff(assembleTiff(bits))->declined,
+            "a 65536 x 11000 image is more than a texture can hold");
 }
 
 // ---------------------------------------------------------------- hostile files
@@ -478,9 +493,10 @@ TEST(TiffHostile, BadStripsAndCountsAreCutToTheFile) {
       EXPECT_EQ(huge->pixelBytes, 48);
     }
   }
-  // Compression 7 is not decoded: the pixels stay zero.
+  // Compression 7 is not decoded: no pixels are handed on.
   auto other = readWith(7, [](TiffParts&) {});
-  EXPECT_EQ(pixelsOf(*other), std::vector<uint8_t>(48));
+  EXPECT_EQ(other->pixels, nullptr);
+  EXPECT_EQ(other->declined, "JPEG compression is not supported");
 }
 
 TEST(TiffHostile, DirectoryCountsBeyondTheFileAreCut) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include <zlib.h>
+
 #include "support/chunk_writer.h"
 #include "support/tiff_writer.h"
 
@@ -366,6 +368,35 @@ Bytes lzwFile(int width, int height, const Bytes& strip) {
   return assembleTiff(parts);
 }
 
+// Bytes as zlib wraps them, at the given level (0 keeps them as they are).
+Bytes zlibBytes(const Bytes& bytes, int level) {
+  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+  Bytes out(size);
+  compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), level);
+  out.resize(size);
+  return out;
+}
+
+// A 4 x 2 RGB file of the given compression whose one strip holds exactly these bytes.
+Bytes stripFile(int compression, const Bytes& strip) {
+  TiffParts parts = makeTiffParts({4, 2, 3, compression}, Bytes(24));
+  parts.strips = {strip};
+  return assembleTiff(parts);
+}
+
+// The 4 x 2 RGB image uncompressed, with its layout tags changed, and its
+// strip replaced when one is given.
+Bytes taggedFile(const Bytes& pixels, const std::vector<TiffEntry>& changes,
+                 const Bytes& strip = {}) {
+  TiffParts parts = makeTiffParts({4, 2, 3, 1}, pixels);
+  if (!strip.empty()) parts.strips = {strip};
+  for (const TiffEntry& change : changes) {
+    TiffEntry* entry = findEntry(parts, change.tag);
+    *(entry != nullptr ? entry : &parts.entries.emplace_back()) = change;
+  }
+  return assembleTiff(parts);
+}
+
 // A small uncompressed image whose size fields say otherwise.
 Bytes sizedFile(uint32_t width, uint32_t height, uint32_t samples, int compression) {
   TiffParts parts = makeTiffParts({1, 1, 3, compression}, {1, 2, 3});
@@ -394,18 +425,21 @@ void addTiffFiles(std::vector<HostileFile>& files) {
   };
 
   // Truncations and the header.
-  add("cut_empty", "false", "no bytes at all", {});
-  add("cut_in_header", "false", "six bytes of the header", cut(plain, 6));
-  add("cut_in_entry", zeroImage, "ends inside StripByteCounts, the ninth of ten entries",
+  add("cut_empty", "false not a TIFF file", "no bytes at all", {});
+  add("cut_in_header", "false the file ends inside its header", "six bytes of the header",
+      cut(plain, 6));
+  add("cut_in_entry", "declined its sample sizes or formats lie outside the file",
+      "ends inside StripByteCounts, the ninth of ten entries, before the BitsPerSample values",
       cut(plain, entryAt(plain, 279) + 6));
   Bytes far = plain;
+  const std::string farDirectory = "false its directory lies outside the file";
   putLittle(far, 4, 0x7FFFFFF0u, 4);
-  add("ifd_past_end", "false", "directory offset 0x7FFFFFF0", far);
+  add("ifd_past_end", farDirectory, "directory offset 0x7FFFFFF0", far);
   putLittle(far, 4, 0xFFFFFFFFu, 4);
-  add("ifd_ffffffff", "false", "directory offset 0xFFFFFFFF", far);
+  add("ifd_ffffffff", farDirectory, "directory offset 0xFFFFFFFF", far);
   Bytes last = plain;
   putLittle(last, 4, static_cast<uint32_t>(last.size() - 1), 4);
-  add("ifd_in_last_byte", "false", "directory offset at the file's last byte", last);
+  add("ifd_in_last_byte", farDirectory, "directory offset at the file's last byte", last);
 
   // Directory entry counts.
   const std::pair<const char*, uint16_t> entryCounts[] = {
@@ -415,7 +449,8 @@ void addTiffFiles(std::vector<HostileFile>& files) {
     putLittle(file, directoryOf(file), count, 2);
     char note[64];
     std::snprintf(note, sizeof note, "directory entry count 0x%04X where ten stand", count);
-    add(std::string("entry_count_") + what, count == 0x7FFF ? plainImage : "true nopixels", note, file);
+    add(std::string("entry_count_") + what,
+        count == 0x7FFF ? plainImage : "declined its size, 0 x 0, holds no pixels", note, file);
   }
 
   // Strip arrays and strip counts.
@@ -446,7 +481,7 @@ void addTiffFiles(std::vector<HostileFile>& files) {
   tall.strips = {countingBytes(60)};
   add("uncompressed_more_than_image", plainImage, "an uncompressed strip of five rows for two",
       assembleTiff(tall));
-  add("compression_other", zeroImage, "compression 7, not decoded",
+  add("compression_other", "declined JPEG compression is not supported", "compression 7",
       writeTiff({4, 2, 3, 7}, pixels));
 
   // LZW strips.
@@ -481,20 +516,58 @@ void addTiffFiles(std::vector<HostileFile>& files) {
   add("lzw_predictor_strip_cut", imageOutcome(4, 2, 3, withZeros(cut(pixels, 12), 24)),
       "predictor 2, the strip ends after the first row", assembleTiff(predicted));
 
+  // PackBits and Deflate strips.
+  Bytes runs = {23};  // the image as one literal run, then runs of 128 to a megabyte
+  runs.insert(runs.end(), pixels.begin(), pixels.end());
+  for (int i = 0; i < 8192; ++i) runs.insert(runs.end(), {0x81, 0xEE});
+  add("packbits_bomb", plainImage, "the image, then 8192 runs of 128 bytes", stripFile(32773, runs));
+  Bytes literal = {100};
+  literal.insert(literal.end(), pixels.begin(), pixels.begin() + 5);
+  add("packbits_literal_past_strip", imageOutcome(4, 2, 3, withZeros(cut(pixels, 5), 24)),
+      "a literal run of 101 bytes with 5 in the strip", stripFile(32773, literal));
+  Bytes megabyte;
+  for (int i = 0; i < 43691; ++i) megabyte.insert(megabyte.end(), pixels.begin(), pixels.end());
+  add("deflate_bomb", plainImage, "one strip inflating to a megabyte, 43691 times the image",
+      stripFile(8, zlibBytes(megabyte, 9)));
+  add("deflate_cut", imageOutcome(4, 2, 3, withZeros(cut(pixels, 12), 24)),
+      "the image stored without compression, cut after its first row",
+      stripFile(32946, cut(zlibBytes(pixels, 0), 2 + 5 + 12)));
+  add("deflate_not_zlib", zeroImage, "a strip of text", stripFile(8, textBytes("not a zlib stream")));
+
+  // Layouts.
+  Bytes planes = pixels;  // the red plane only: its one strip
+  planes.resize(8);
+  add("planar_only_first_plane", imageOutcome(4, 2, 3, [&] {
+        Bytes rgb(24);
+        for (size_t i = 0; i < 8; ++i) rgb[3 * i] = pixels[i];
+        return rgb;
+      }()),
+      "planar RGB with the strip of the red plane alone",
+      taggedFile(pixels, {{284, tiffShort, {2}}}, planes));
+  add("palette_map_past_end", "declined the colour map lies outside the file",
+      "an 8-bit palette whose colour map lies at 0x7FFFFFF0",
+      taggedFile(pixels, {{262, tiffShort, {3}}, {277, tiffShort, {1}}, {258, tiffShort, {8}},
+                          {320, tiffShort, {}, true, 768, 0x7FFFFFF0u}}));
+  add("bits_mixed", "declined samples of different sizes are not supported",
+      "BitsPerSample 8, 8, 16", taggedFile(pixels, {{258, tiffShort, {8, 8, 16}}}));
+
   // Sizes.
-  Bytes gigabyte = sizedFile(20000, 20000, 3, 5);
-  add("size_gigabyte_in_small_file", "true nopixels",
-      "20000 x 20000 x 3 LZW in " + std::to_string(gigabyte.size()) + " bytes", gigabyte);
-  Bytes uncompressed = sizedFile(100, 100, 3, 1);
-  add("size_uncompressed_more_than_file", "true nopixels",
-      "100 x 100 x 3 uncompressed in " + std::to_string(uncompressed.size()) + " bytes", uncompressed);
-  add("size_2_pow_32", "true nopixels", "65536 x 65536: width x height is 2^32, 0 in 32 bits",
-      sizedFile(65536, 65536, 3, 5));
-  add("size_wraps_to_2", "true nopixels", "0x55555556 x 1 x 3 samples: 2 in 32 bits",
-      sizedFile(0x55555556u, 1, 3, 5));
-  add("size_past_int32", "true nopixels", "26755 x 26755 x 3: past 2^31 - 1, negative in 32 bits",
-      sizedFile(26755, 26755, 3, 5));
-  add("size_width_negative", "true nopixels", "width 0xFFFFFFFF", sizedFile(0xFFFFFFFFu, 2, 3, 1));
+  auto tooLarge = [&](const char* name, uint32_t width, uint32_t height, int compression,
+                      const char* note) {
+    Bytes file = sizedFile(width, height, 3, compression);
+    add(name, "declined a " + std::to_string(width) + " x " + std::to_string(height) +
+                  " image is more than a file of " + std::to_string(file.size()) + " bytes can hold",
+        note, file);
+  };
+  tooLarge("size_gigabyte_in_small_file", 20000, 20000, 5, "20000 x 20000 x 3 LZW in a small file");
+  tooLarge("size_deflate_gigabyte_in_small_file", 20000, 20000, 8,
+           "20000 x 20000 x 3 Deflate in a small file");
+  tooLarge("size_uncompressed_more_than_file", 100, 100, 1, "100 x 100 x 3 uncompressed in a small file");
+  tooLarge("size_2_pow_32", 65536, 65536, 5, "65536 x 65536: width x height is 2^32, 0 in 32 bits");
+  tooLarge("size_wraps_to_2", 0x55555556u, 1, 5, "0x55555556 x 1 x 3 samples: 2 in 32 bits");
+  tooLarge("size_past_int32", 26755, 26755, 5, "26755 x 26755 x 3: past 2^31 - 1, negative in 32 bits");
+  add("size_width_negative", "declined its size, -1 x 2, holds no pixels", "width 0xFFFFFFFF",
+      sizedFile(0xFFFFFFFFu, 2, 3, 1));
 }
 
 }  // namespace
@@ -512,7 +585,7 @@ std::string hostileManifest(const std::vector<HostileFile>& files) {
       "#   <file> <reader> <outcome> # what the file holds\n"
       "# readScene (mapping coordinates asked for): null, or\n"
       "#   scene [meshes=N] [materials=N] [vertices0=N] [faces0=N] [material0=N] (0: of mesh 0)\n"
-      "# TiffImage::read: false, or true nopixels, or\n"
+      "# TiffImage::read: false <reason>, or declined <reason> (true, no pixels), or\n"
       "#   image WxHxS pixelBytes=N [pixels=hex runs and byte*count repeats, comma-separated]\n"
       "# Written with the files by tests/support/hostile_files.cpp and checked by\n"
       "# hostile_files_test; REWRITE_HOSTILE_FILES=1 hostile_files_test rewrites both.\n";

@@ -8,7 +8,8 @@
 //   readScene (asked for mapping coordinates): "null", or "scene" followed by
 //     any of meshes=N materials=N vertices0=N faces0=N material0=N (the counts,
 //     and the counts and material index of mesh 0).
-//   TiffImage (read): "false"; "true nopixels" (read succeeds, pixels null);
+//   TiffImage (read): "false <reason>"; "declined <reason>" (read succeeds,
+//     pixels null), the reason in the reader's words; or
 //     "image WxHxS pixelBytes=N [pixels=RUNS]", where RUNS lists the pixel
 //     bytes as comma-separated hex runs ("6162") or repeats ("00*12").
 #pragma once
