@@ -15,6 +15,9 @@ ShadowVolume* theShadowVolume = nullptr;
 namespace {
 Message theMessage;
 WindowClass theWindowClass;
+
+// Bit 30 of a key message: the key was already down, this is an auto-repeat.
+bool isRepeat(intptr_t lParam) { return (lParam & (intptr_t{1} << 30)) != 0; }
 }  // namespace
 
 intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -26,11 +29,30 @@ intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, int
       onClose(mainWindow);
       return defWindowProc(window, message, wParam, lParam);
     case WM_KEYDOWN:
-      keyDown(static_cast<uint32_t>(wParam));
+      // Through WM_CLOSE, as the close button goes, so that a full-screen run
+      // gives the display back.
+      if (wParam == VK_ESCAPE) {
+        if (!isRepeat(lParam)) postMessage(window, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      keyDown(static_cast<uint32_t>(wParam), isRepeat(lParam));
       return 0;
     case WM_KEYUP:
       keyUp(static_cast<uint32_t>(wParam));
       return 0;
+    case WM_SYSKEYUP:
+      // A key let go while Alt is held; missing it would leave the key held.
+      keyUp(static_cast<uint32_t>(wParam));
+      return defWindowProc(window, message, wParam, lParam);
+    case WM_KILLFOCUS:
+      // The key-ups of keys held now go to another window.
+      releaseKeys();
+      return defWindowProc(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+      // F10 or Alt alone would enter the menu loop, which stops the frames
+      // and takes the arrows; Alt+F4 (SC_CLOSE) still closes.
+      if ((wParam & 0xFFF0) == SC_KEYMENU) return 0;
+      return defWindowProc(window, message, wParam, lParam);
     default:
       return defWindowProc(window, message, wParam, lParam);
   }

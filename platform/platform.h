@@ -13,11 +13,13 @@
 //
 // Provided messages: WM_CREATE (sent while the window is made), WM_DESTROY
 // (sent while it is destroyed), WM_CLOSE (close button, window manager close
-// request, Ctrl+C, SIGTERM or SIGHUP), WM_KEYDOWN for every press and auto-repeat,
-// WM_KEYUP, WM_QUIT. Keys arrive as the virtual-key codes below.
-// Not provided on SDL2: painting, sizing, mouse, character and system-key
-// messages, menus, icons and cursors, child windows. On Windows every other
-// message the system sends also reaches the window procedure.
+// request, Ctrl+C, SIGTERM or SIGHUP), WM_KEYDOWN for every press and auto-repeat
+// (bit 30 of lParam set on a repeat), WM_KEYUP, WM_KILLFOCUS (the keyboard went
+// to another window), WM_QUIT. Keys arrive as the virtual-key codes below.
+// Not provided on SDL2: painting, sizing, mouse, character and system-key messages
+// (a key pressed with Alt held comes as a plain key), menus, icons and
+// cursors, child windows. On Windows every other message the system sends
+// also reaches the window procedure.
 #pragma once
 
 #include <cstdint>
@@ -54,10 +56,15 @@ using InstanceHandle = const void*;
 // Messages.
 constexpr uint32_t WM_CREATE = 0x0001;
 constexpr uint32_t WM_DESTROY = 0x0002;
+constexpr uint32_t WM_KILLFOCUS = 0x0008;
 constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_QUIT = 0x0012;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_KEYUP = 0x0101;
+// Never sent on SDL2; named so the window procedure reads the same on both.
+constexpr uint32_t WM_SYSKEYUP = 0x0105;
+constexpr uint32_t WM_SYSCOMMAND = 0x0112;
+constexpr uintptr_t SC_KEYMENU = 0xF100;
 
 // Virtual-key codes.
 constexpr uint32_t VK_BACK = 8;

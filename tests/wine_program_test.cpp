@@ -1,11 +1,12 @@
 // The cross-built Windows programs under Wine, on a 16-bit Xvfb, as a Windows
 // user meets them: the "My App" window with its caption and exit code, closed
-// by the window manager or by WM_CLOSE; the pixel format the driver gives our
-// descriptor; the start-up message box; real X key events reaching the key
-// handling as virtual-key codes; the exclusive mode through DirectDraw
-// in Wine's virtual desktop, and the window it falls back to without one;
-// the picture itself, judged against the CPU ray cast of a synthetic scene
-// at every pixel and of the bundled scene on a grid of pixels.
+// by the window manager, by WM_CLOSE or by Escape; the pixel format the
+// driver gives our descriptor; the start-up message box; real X key events
+// reaching the window procedure as virtual-key codes, held switches, keys let
+// go elsewhere and the menu keys; the exclusive mode through DirectDraw in
+// Wine's virtual desktop, and the window it falls back to without one; the
+// picture itself, judged against the CPU ray cast of a synthetic scene at
+// every pixel and of the bundled scene on a grid of pixels.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
 #include <X11/keysym.h>
@@ -19,6 +20,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <thread>
 #include <string>
 #include <vector>
@@ -137,28 +140,69 @@ class WineProgram : public testing::Test {
     ASSERT_EQ(picture.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
   }
 
+  // Runs win32_probe keys, gives its window the focus, lets `act` press keys
+  // (given the probe's X window) and closes the window: the probe's log.
+  std::string keyProbeLog(const std::function<void(Window)>& act) {
+    ChildProcess keys;
+    EXPECT_TRUE(startCommand(keys, {wineRun, probe, "keys"}, "/"));
+    Window window = waitForWindow(client_, "win32_probe.exe", 30000);
+    EXPECT_NE(window, 0u);
+    for (int waited = 0; keys.output.find("ready") == std::string::npos && waited < 3000;
+         ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      collectOutput(keys);
+    }
+    if (window == 0) return "";
+    moveFocus(client_, window);
+    act(window);
+    sendDeleteWindow(client_, window);
+    EXPECT_EQ(waitForExit(keys, 20000), 0) << keys.output;
+    std::string log;
+    for (char c : keys.output)
+      if (c != '\r') log += c;
+    return log;
+  }
+
   static std::string prefix_;
   X11Client client_;
 };
 
+// The eye's z in the probe's log line that starts at `at`.
+float eyeZAt(const std::string& log, size_t at) {
+  float x = 0, y = 0, z = 0;
+  std::sscanf(log.c_str() + at, "%*s %*u eye %f %f %f", &x, &y, &z);
+  return z;
+}
+
+void holdKey(X11Client& client, unsigned long keysym, int milliseconds) {
+  pressKey(client, keysym);
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  releaseKey(client, keysym);
+}
+
 std::string WineProgram::prefix_;
 
-TEST_F(WineProgram, MyAppWindowShowsTheRateAndClosesWithZeroEitherWay) {
-  for (bool byWindowManager : {true, false}) {
-    SCOPED_TRACE(byWindowManager ? "WM_DELETE_WINDOW" : "WM_CLOSE");
+TEST_F(WineProgram, MyAppWindowShowsTheRateAndClosesWithZeroEachWay) {
+  for (const std::string way : {"WM_DELETE_WINDOW", "WM_CLOSE", "Escape"}) {
+    SCOPED_TRACE(way);
     ChildProcess demo;
     ASSERT_TRUE(startCommand(demo, {wineRun, wineWindowed}, DATA_DIR));
     std::string seen = probeSays("window");
     EXPECT_NE(seen.find("class: My App\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("outer: 800x600\n"), std::string::npos) << seen;
-    if (byWindowManager) {
+    if (way == "WM_CLOSE") {
+      probeSays("close");
+    } else {
       // Wine names its X window after the program, not the Win32 class.
       Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
       ASSERT_NE(window, 0u);
       EXPECT_EQ(windowName(client_, window), valueOf(seen, "caption: "));
-      sendDeleteWindow(client_, window);
-    } else {
-      probeSays("close");
+      if (way == "Escape") {
+        moveFocus(client_, window);
+        holdKey(client_, XK_Escape, 0);
+      } else {
+        sendDeleteWindow(client_, window);
+      }
     }
     EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
   }
@@ -207,15 +251,6 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
 }
 
 TEST_F(WineProgram, RealKeysArriveAsTheirVirtualKeyCodesAndMoveTheEye) {
-  ChildProcess keys;
-  ASSERT_TRUE(startCommand(keys, {wineRun, probe, "keys"}, "/"));
-  Window window = waitForWindow(client_, "win32_probe.exe", 30000);
-  ASSERT_NE(window, 0u);
-  for (int waited = 0; keys.output.find("ready") == std::string::npos && waited < 3000; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    collectOutput(keys);
-  }
-  moveFocus(client_, window);
   struct Key {
     unsigned long keysym;
     unsigned code;
@@ -223,37 +258,90 @@ TEST_F(WineProgram, RealKeysArriveAsTheirVirtualKeyCodesAndMoveTheEye) {
   const Key listed[] = {{XK_Up, 38},     {XK_Down, 40}, {XK_Left, 37},   {XK_Right, 39},
                         {XK_Home, 36},   {XK_End, 35},  {XK_Delete, 46}, {XK_Next, 34},
                         {XK_Prior, 33},  {XK_Insert, 45}, {XK_Tab, 9}};
-  for (const Key& key : listed) {
-    pressKey(client_, key.keysym);
-    releaseKey(client_, key.keysym);
-  }
-  // Held for a while, Up moves the eye forward, along -z before any turn.
-  pressKey(client_, XK_Up);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  releaseKey(client_, XK_Up);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  sendDeleteWindow(client_, window);
-  ASSERT_EQ(waitForExit(keys, 20000), 0) << keys.output;
-
+  const std::string log = keyProbeLog([&](Window) {
+    for (const Key& key : listed) {
+      pressKey(client_, key.keysym);
+      releaseKey(client_, key.keysym);
+    }
+    // Held for a while, Up moves the eye forward, along -z before any turn.
+    holdKey(client_, XK_Up, 300);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  });
   size_t at = 0;
   for (const Key& key : listed)
     for (const char* what : {"down ", "up "}) {
-      at = keys.output.find(std::string(what) + std::to_string(key.code) + " eye", at);
-      ASSERT_NE(at, std::string::npos)
-          << what << key.code << " missing in order:\n" << keys.output;
+      at = log.find(std::string(what) + std::to_string(key.code) + " eye", at);
+      ASSERT_NE(at, std::string::npos) << what << key.code << " missing in order:\n" << log;
     }
-  float x = 0, y = 0, pressedZ = 0, releasedZ = 0;
-  size_t pressed = keys.output.find("down 38 eye", at);
-  size_t released = keys.output.find("up 38 eye", pressed);
-  ASSERT_NE(released, std::string::npos) << keys.output;
-  ASSERT_EQ(std::sscanf(keys.output.c_str() + pressed, "down 38 eye %f %f %f", &x, &y, &pressedZ),
-            3);
-  ASSERT_EQ(std::sscanf(keys.output.c_str() + released, "up 38 eye %f %f %f", &x, &y, &releasedZ),
-            3);
-  EXPECT_LT(releasedZ, pressedZ - 1.0f) << keys.output;
+  size_t pressed = log.find("down 38 eye", at);
+  size_t released = log.find("up 38 eye", pressed);
+  ASSERT_NE(released, std::string::npos) << log;
+  EXPECT_LT(eyeZAt(log, released), eyeZAt(log, pressed) - 1.0f) << log;
 }
 
-TEST_F(WineProgram, FullScreenTakes640x480x16InTheVirtualDesktopAndGivesItBack) {
+// Held, each repeats on its way: it switches on the first key-down alone.
+TEST_F(WineProgram, SwitchesHeldForTwoSecondsFlipOnce) {
+  const std::string log = keyProbeLog([&](Window) {
+    holdKey(client_, XK_Tab, 2000);
+    holdKey(client_, XK_F2, 2000);
+  });
+  int repeats = 0, unswitched = 0;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
+    const bool tab = line.rfind("down 9 ", 0) == 0, f2 = line.rfind("down 113 ", 0) == 0;
+    repeats += tab ? 1 : 0;
+    if ((tab && line.find("light 0 behind 0") == std::string::npos) ||
+        (f2 && line.find("light 0 behind 1") == std::string::npos))
+      ++unswitched;
+  }
+  EXPECT_GT(repeats, 10) << log;
+  EXPECT_EQ(unswitched, 0) << "key-downs after which a mode was not the once flipped one\n" << log;
+}
+
+// Down held, then let go in another X window or with Alt held (a system key):
+// from the message that tells (the focus lost, the system key-up) to the
+// close half a second later, the eye stays where it is.
+TEST_F(WineProgram, AKeyLetGoElsewhereOrWithAltHeldStopsTheMove) {
+  for (bool elsewhere : {true, false}) {
+    SCOPED_TRACE(elsewhere ? "let go in another window" : "let go with Alt held");
+    const std::string log = keyProbeLog([&](Window) {
+      pressKey(client_, XK_Down);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      if (elsewhere)
+        focusOtherWindow(client_);
+      else
+        pressKey(client_, XK_Alt_L);
+      releaseKey(client_, XK_Down);
+      releaseKey(client_, XK_Alt_L);
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    });
+    const size_t held = log.find("down 40 eye"), closed = log.find("close ");
+    ASSERT_LT(held, closed) << log;
+    const size_t told = log.find('\n', held) + 1;
+    EXPECT_GT(eyeZAt(log, told), eyeZAt(log, held) + 1.0f) << "Down did not move the eye\n" << log;
+    EXPECT_EQ(eyeZAt(log, closed), eyeZAt(log, told)) << log;
+  }
+}
+
+// Tapped on its own, neither enters the menu loop: the Up after each reaches the window.
+TEST_F(WineProgram, F10AndAltTappedLeaveTheKeysToTheWindow) {
+  const std::string log = keyProbeLog([&](Window) {
+    for (unsigned long menuKey : {XK_F10, XK_Alt_L}) {
+      holdKey(client_, menuKey, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      holdKey(client_, XK_Up, 300);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  });
+  size_t at = 0;
+  for (const char* seen : {"sysup 121 ", "down 38 ", "up 38 ", "sysup 18 ", "down 38 ", "up 38 "}) {
+    at = log.find(seen, at);
+    ASSERT_NE(at, std::string::npos) << seen << "missing in order:\n" << log;
+  }
+}
+
+// Escape is the way out of a full-screen run.
+TEST_F(WineProgram, FullScreenTakes640x480x16InTheVirtualDesktopAndEscapeGivesItBack) {
   setVirtualDesktop(true);
   ChildProcess demo;
   ASSERT_TRUE(startCommand(demo, {wineRun, wineFullScreen}, DATA_DIR));
@@ -261,7 +349,7 @@ TEST_F(WineProgram, FullScreenTakes640x480x16InTheVirtualDesktopAndGivesItBack) 
   std::string screen = probeSays("screen");
   EXPECT_NE(screen.find("screen: 640x480x16\n"), std::string::npos) << screen;
   EXPECT_NE(seen.find("outer: 640x480\n"), std::string::npos) << seen;
-  probeSays("close");
+  holdKey(client_, XK_Escape, 0);
   EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
   screen = probeSays("screen");
   EXPECT_NE(screen.find("screen: 1024x768x16\n"), std::string::npos) << screen;

@@ -4,7 +4,8 @@
 // only once nothing else is queued.
 //
 // Translated: window close requests, SDL's quit request and the close
-// signals (SIGINT, SIGTERM, SIGHUP) become WM_CLOSE for the window; key
+// signals (SIGINT, SIGTERM, SIGHUP) become WM_CLOSE for the window; losing
+// the keyboard focus becomes WM_KILLFOCUS; key
 // presses, auto-repeats included, become WM_KEYDOWN and releases WM_KEYUP,
 // with virtual-key codes. With NumLock off the keypad's navigation keys give
 // the codes of the dedicated keys, as on the desktop API; with it on they give
@@ -80,11 +81,21 @@ bool translateEvent(const SDL_Event& event, Message& message) {
       return true;
     }
     case SDL_WINDOWEVENT: {
-      if (event.window.event != SDL_WINDOWEVENT_CLOSE) return false;
       PlatformWindow* window = windowForSdlId(event.window.windowID);
       if (window == nullptr) return false;
-      message = Message{window, WM_CLOSE, 0, 0};
-      return true;
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        message = Message{window, WM_CLOSE, 0, 0};
+        return true;
+      }
+      // A window this one has replaced (see remakeWindow) says nothing about it.
+      if (event.window.windowID != SDL_GetWindowID(window->sdlWindow)) return false;
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          message = Message{window, WM_KILLFOCUS, 0, 0};
+          return true;
+        default:
+          return false;
+      }
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {

@@ -43,3 +43,6 @@ void sendDeleteWindow(X11Client& client, Window window);
 void pressKey(X11Client& client, unsigned long keysym);
 void releaseKey(X11Client& client, unsigned long keysym);
 void moveFocus(X11Client& client, Window window);
+// Maps a small window of the client's own and gives it the focus: the user
+// turning to another program.
+void focusOtherWindow(X11Client& client);

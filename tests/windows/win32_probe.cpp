@@ -11,13 +11,14 @@
 //   win32_probe screen       the screen's width, height and bits per pixel
 //   win32_probe pixelformat  our pixel format on a window of the probe's own
 //   win32_probe keys         a window of its own ("Key Probe") on the real
-//                            window procedure's key handling and navigation:
-//                            prints each key message's code and the eye after
-//                            it, until the window is closed
+//                            window procedure and navigation: prints each key,
+//                            focus and close message's code, the eye and the two
+//                            modes after it until the window is closed
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/app.h"
 #include "app/navigation.h"
 #include "gl/gl_context.h"
 #include "platform/platform.h"
@@ -113,24 +114,21 @@ int probePixelFormat() {
 }
 
 intptr_t keyProcedure(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  switch (message) {
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-      if (message == WM_KEYDOWN)
-        keyDown(static_cast<uint32_t>(wParam));
-      else
-        keyUp(static_cast<uint32_t>(wParam));
-      std::printf("%s %u eye %.3f %.3f %.3f\n", message == WM_KEYDOWN ? "down" : "up",
-                  static_cast<unsigned>(wParam), static_cast<double>(eyeX()),
-                  static_cast<double>(eyeY()), static_cast<double>(eyeZ()));
-      std::fflush(stdout);
-      return 0;
-    case WM_DESTROY:
-      postQuitMessage(0);
-      return 0;
-    default:
-      return defWindowProc(window, message, wParam, lParam);
+  const intptr_t result = windowProc(window, message, wParam, lParam);
+  const char* what = message == WM_KEYDOWN     ? "down"
+                     : message == WM_KEYUP     ? "up"
+                     : message == WM_SYSKEYUP  ? "sysup"
+                     : message == WM_KILLFOCUS ? "killfocus"
+                     : message == WM_CLOSE     ? "close"
+                                               : nullptr;
+  if (what != nullptr) {
+    std::printf("%s %u eye %.3f %.3f %.3f light %d behind %d\n", what,
+                static_cast<unsigned>(wParam), static_cast<double>(eyeX()),
+                static_cast<double>(eyeY()), static_cast<double>(eyeZ()), moveLight,
+                shadowFromBehind);
+    std::fflush(stdout);
   }
+  return result;
 }
 
 // The program's loop with stepNavigation in place of the frame: held keys
@@ -158,6 +156,10 @@ int probeKeys() {
 }
 
 }  // namespace
+
+// The window procedure's hooks, for the key probe's window.
+void firstStartUpStep(WindowHandle) {}
+void onClose(WindowHandle) {}
 
 int main(int argc, char** argv) {
   std::string what = argc > 1 ? argv[1] : "";
