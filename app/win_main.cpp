@@ -1,10 +1,12 @@
 // Process entry: registers the window class, makes and shows the one window,
-// runs start-up, then loops. The loop never waits: it handles one queued
-// message per pass and draws one frame on every pass that finds the queue
-// empty, so queued messages always go before the next frame.
+// runs start-up, then loops. The loop handles one queued message per pass and
+// draws one frame on every pass that finds the queue empty, so queued
+// messages always go before the next frame; it waits only while the window is
+// minimized, when there is nothing to see.
 #include "app/app.h"
 #include "render/render_frame.h"
 #include "app/navigation.h"
+#include "gl/gl_context.h"
 
 WindowHandle mainWindow = nullptr;
 TiffImage* theTexture = nullptr;
@@ -15,6 +17,7 @@ ShadowVolume* theShadowVolume = nullptr;
 namespace {
 Message theMessage;
 WindowClass theWindowClass;
+bool minimized = false;
 
 // Bit 30 of a key message: the key was already down, this is an auto-repeat.
 bool isRepeat(intptr_t lParam) { return (lParam & (intptr_t{1} << 30)) != 0; }
@@ -23,6 +26,7 @@ bool isRepeat(intptr_t lParam) { return (lParam & (intptr_t{1} << 30)) != 0; }
 intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case WM_DESTROY:
+      releaseGLContext();
       postQuitMessage(0);
       return 0;
     case WM_CLOSE:
@@ -53,6 +57,11 @@ intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, int
       // and takes the arrows; Alt+F4 (SC_CLOSE) still closes.
       if ((wParam & 0xFFF0) == SC_KEYMENU) return 0;
       return defWindowProc(window, message, wParam, lParam);
+    case WM_SIZE:
+      minimized = wParam == SIZE_MINIMIZED;
+      resizeGLContext(window, static_cast<int>(lParam & 0xFFFF),
+                      static_cast<int>((lParam >> 16) & 0xFFFF));
+      return 0;
     default:
       return defWindowProc(window, message, wParam, lParam);
   }
@@ -75,6 +84,8 @@ int WinMain(InstanceHandle instance, InstanceHandle, char*, int showCommand) {
       if (theMessage.message == WM_QUIT) return static_cast<int>(theMessage.wParam);
       translateMessage(theMessage);
       dispatchMessage(theMessage);
+    } else if (minimized) {
+      waitMessage();
     } else {
       renderFrame(mainWindow);
     }

@@ -249,7 +249,7 @@ TEST_F(AppShell, AKeyLetGoElsewhereOrWithAltHeldIsNoLongerHeld) {
 }
 
 // Neither F10 nor Alt tapped on its own stops the frames or takes the keys;
-// Escape closes as the close button does.
+// Escape closes as the close button does and gives the OpenGL context back.
 TEST_F(AppShell, MenuKeysLeaveTheFrameRunningAndEscapeClosesWithZero) {
   int exitCode = runProgram([](X11Client& client, Window) {
     for (unsigned long menuKey : {XK_F10, XK_Alt_L}) {
@@ -263,6 +263,7 @@ TEST_F(AppShell, MenuKeysLeaveTheFrameRunningAndEscapeClosesWithZero) {
   });
   EXPECT_EQ(exitCode, 0);
   EXPECT_EQ(onCloseCalls, 1);
+  EXPECT_EQ(GLContext.renderingContext, nullptr);
 }
 
 TEST_F(AppShell, QueuedMessagesAllGoBeforeTheNextFrame) {

@@ -1,12 +1,13 @@
 // The cross-built Windows programs under Wine, on a 16-bit Xvfb, as a Windows
 // user meets them: the "My App" window with its caption and exit code, closed
-// by the window manager, by WM_CLOSE or by Escape; the pixel format the
-// driver gives our descriptor; the start-up message box; real X key events
-// reaching the window procedure as virtual-key codes, held switches, keys let
-// go elsewhere and the menu keys; the exclusive mode through DirectDraw in
-// Wine's virtual desktop, and the window it falls back to without one; the
-// picture itself, judged against the CPU ray cast of a synthetic scene at
-// every pixel and of the bundled scene on a grid of pixels.
+// by the window manager, by WM_CLOSE or by Escape; the minimized program
+// waiting; the pixel format the driver gives our descriptor; the start-up
+// message box; real X key events reaching the window procedure as
+// virtual-key codes, held switches, keys let go elsewhere and the menu keys;
+// the exclusive mode through DirectDraw in Wine's virtual desktop, and the
+// window it falls back to without one; the picture itself, judged against the
+// CPU ray cast of a synthetic scene at every pixel, also after a resize, and
+// of the bundled scene on a grid of pixels.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
 #include <X11/keysym.h>
@@ -33,7 +34,6 @@
 #include "support/mesh_ray_cast.h"
 #include "support/process.h"
 #include "support/shadow_ray_cast.h"
-#include "support/test_mesh.h"
 #include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
@@ -116,14 +116,15 @@ class WineProgram : public testing::Test {
   void TearDown() override { closeX11Client(client_); }
 
   // Runs demo_windowed.exe from folder until it draws (the caption shows a
-  // rate), reads its client area at the size Windows gave it from the unnamed
-  // child X window Wine draws in, and closes it again with a close request.
+  // rate), resized to 1000 by 700 if asked, reads its client area at the size
+  // Windows gave it from the unnamed child X window Wine draws in, and closes
+  // it again with a close request.
   void takeStartPicture(const std::filesystem::path& folder, int& width, int& height,
-                        std::vector<uint32_t>& picture) {
+                        std::vector<uint32_t>& picture, bool resized) {
     ChildProcess demo;
     ASSERT_TRUE(startCommand(demo, {wineRun, (folder / "demo_windowed.exe").string()},
                              folder.string()));
-    const std::string seen = probeSays("window");
+    const std::string seen = probeSays(resized ? "resize" : "window");
     ASSERT_EQ(std::sscanf(valueOf(seen, "client: ").c_str(), "%dx%d", &width, &height), 2)
         << seen;
     Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
@@ -157,6 +158,7 @@ class WineProgram : public testing::Test {
     act(window);
     sendDeleteWindow(client_, window);
     EXPECT_EQ(waitForExit(keys, 20000), 0) << keys.output;
+    EXPECT_NE(keys.output.find("released: 1"), std::string::npos) << "the GL context was kept";
     std::string log;
     for (char c : keys.output)
       if (c != '\r') log += c;
@@ -190,6 +192,7 @@ TEST_F(WineProgram, MyAppWindowShowsTheRateAndClosesWithZeroEachWay) {
     std::string seen = probeSays("window");
     EXPECT_NE(seen.find("class: My App\n"), std::string::npos) << seen;
     EXPECT_NE(seen.find("outer: 800x600\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("clips: 1\n"), std::string::npos) << "as OpenGL asks\n" << seen;
     if (way == "WM_CLOSE") {
       probeSays("close");
     } else {
@@ -206,6 +209,20 @@ TEST_F(WineProgram, MyAppWindowShowsTheRateAndClosesWithZeroEachWay) {
     }
     EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
   }
+}
+
+TEST_F(WineProgram, MinimizedItTakesUnderATenthOfACore) {
+  ChildProcess demo;
+  ASSERT_TRUE(startCommand(demo, {wineRun, wineWindowed}, DATA_DIR));
+  probeSays("window");
+  const std::string minimized = probeSays("minimize");
+  EXPECT_NE(minimized.find("iconic: 1"), std::string::npos) << minimized;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const double share = coreShare(demo, 2000);
+  std::printf("minimized: %.3f of a core\n", share);
+  EXPECT_LT(share, 0.1);
+  probeSays("close");
+  EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
 }
 
 TEST_F(WineProgram, PixelFormatIs565WithDeepDepthAndNoStencilOrAlpha) {
@@ -371,66 +388,45 @@ TEST_F(WineProgram, FullScreenRefusedRunsInItsWindow) {
 }
 
 // The start view (no key pressed) of a box over a receiver, read off the
-// client area Wine drew it in: every receiver pixel away from an edge of the
-// shadow is judged shadowed or lit by its green, halfway between the two
-// values the shading formula gives there (lit shade + 0.12, shadowed 0.52 shade
-// + 0.12, with no texture; at least four green steps apart on this receiver),
-// and compared with the ray cast at the size the client area really has.
-TEST_F(WineProgram, StartPictureShadowsWhereTheRayCastDoesAtTheClientSize) {
+// client area Wine drew it in and judged against the ray cast at the size the
+// client area really has (judgeStartPicture); lit and shadowed receiver are at
+// least four green steps apart there. Then again after the window was made
+// 1000 by 700: the picture fills the new client area with the same field of view.
+TEST_F(WineProgram, StartPictureShadowsWhereTheRayCastDoesAtTheClientSizeAlsoAfterAResize) {
   const auto started = std::chrono::steady_clock::now();
   char made[] = "/tmp/wine_pixels_XXXXXX";
   ASSERT_NE(mkdtemp(made), nullptr);
   const std::filesystem::path folder = made;
-  // The start light, a box over the receiver's middle: its shadow falls away
-  // from the light, partly hidden by the box seen from the eye straight above.
-  const BoxAndLight scene{{-12.0f, 0.0f, 18.0f}, {12.0f, 16.0f, 28.0f}, {20.0f, 20.0f, 70.0f}};
   std::vector<Vec3> vertices;
   std::vector<Face> faces;
   addReceiver(vertices, faces);
-  addBox(vertices, faces, scene.low, scene.high);
+  addBox(vertices, faces, startBoxAndLight.low, startBoxAndLight.high);
   // No txt.tif: the mesh is drawn untextured, so the picture is shade and shadow alone.
   ASSERT_TRUE(writeBytesToFile((folder / "shadow2.3DS").string(), sceneFileBytes(vertices, faces)));
   std::filesystem::copy_file(wineWindowed, folder / "demo_windowed.exe");
-  TestMesh mesh(vertices, faces);
-  computeFaceNormals(mesh.mesh);
-  computeVertexNormals(mesh.mesh);
 
-  int width = 0, height = 0;
-  std::vector<uint32_t> picture;
-  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
+  for (const char* resize : {"", "1000x700"}) {
+    SCOPED_TRACE(resize);
+    int width = 0, height = 0;
+    std::vector<uint32_t> picture;
+    ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture, *resize != 0));
+    const PictureAgreement seen = judgeStartPicture(picture, width, height, startBoxAndLight);
+    const double agreement =
+        100.0 * static_cast<double>(seen.agreeing) / static_cast<double>(seen.judged);
+    const double coverage = 100.0 * static_cast<double>(seen.drawn) /
+                            static_cast<double>(seen.covered);
+    std::printf("client %dx%d: %ld receiver pixels judged (%ld in shadow), %.3f%% agree with the "
+                "ray cast, %.3f%% drawn where it meets the scene; %.1f s\n",
+                width, height, seen.judged, seen.inShadow, agreement, coverage,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    RecordProperty(std::string("wine_shadow_agreement_percent") + resize, std::to_string(agreement));
+    EXPECT_GE(seen.leastGap, 4.0) << "lit and shadowed receiver should be told apart";
+    EXPECT_GT(seen.judged, 150000);
+    EXPECT_GT(seen.inShadow, 5000) << "the shadow should be in view";
+    EXPECT_GE(agreement, 99.0);
+    EXPECT_GE(coverage, 99.0);
+  }
   std::filesystem::remove_all(folder);
-
-  const std::vector<PixelTruth> truth =
-      castEveryPixel(mesh.mesh, startCamera(width, height), scene);
-  constexpr int greenMax = 63;
-  long judged = 0, inShadow = 0, agreeing = 0;
-  double leastGap = greenMax;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const PixelTruth& pixel = truth[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                                      static_cast<size_t>(x)];
-      if (pixel.sight.surface != 0 || pixel.nearBoundary) continue;
-      const uint32_t value = picture[static_cast<size_t>(height - 1 - y) *
-                                         static_cast<size_t>(width) + static_cast<size_t>(x)];
-      const double green = static_cast<double>((value >> 5) & 0x3f);
-      const double lit = (pixel.sight.shade + 0.12) * greenMax;
-      const double shadowed = (0.52 * pixel.sight.shade + 0.12) * greenMax;
-      leastGap = std::min(leastGap, lit - shadowed);
-      ++judged;
-      if (pixel.sight.shadowed) ++inShadow;
-      if ((green < 0.5 * (lit + shadowed)) == pixel.sight.shadowed) ++agreeing;
-    }
-  const double agreement = 100.0 * static_cast<double>(agreeing) / static_cast<double>(judged);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("client %dx%d: %ld receiver pixels judged (%ld in shadow), %.3f%% agree with the "
-              "ray cast; %.1f s\n",
-              width, height, judged, inShadow, agreement, seconds);
-  RecordProperty("wine_shadow_agreement_percent", std::to_string(agreement));
-  EXPECT_GE(leastGap, 4.0) << "lit and shadowed receiver should be told apart";
-  EXPECT_GT(judged, 150000);
-  EXPECT_GT(inShadow, 5000) << "the shadow should be in view";
-  EXPECT_GE(agreement, 99.0);
 }
 
 // The start view of the bundled scene, untextured, read off the client area
@@ -449,7 +445,7 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
 
   int width = 0, height = 0;
   std::vector<uint32_t> picture;
-  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture));
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture(folder, width, height, picture, false));
   std::filesystem::remove_all(folder);
 
   Scene* scene = readScene(bundled.c_str(), 1);
