@@ -7,10 +7,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <thread>
 
@@ -76,45 +75,21 @@ int waitForExit(ChildProcess& child, int timeoutMs) {
 
 void signalProgram(ChildProcess& child, int signal) { kill(child.pid, signal); }
 
-namespace {
-
-// User and system clock ticks of the process and its descendants, from /proc.
-long treeTicks(int root) {
-  std::map<int, int> parents;
-  std::map<int, long> ticks;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream file(entry.path() / "stat");
-    std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const size_t afterName = stat.rfind(')');  // the name may hold spaces and parentheses
-    if (afterName == std::string::npos) continue;
-    std::istringstream fields(stat.substr(afterName + 2));
-    std::string field;
-    int parent = 0;
-    long user = 0, system = 0;
-    fields >> field >> parent;  // state, parent
-    for (int skip = 0; skip < 9; ++skip) fields >> field;
-    fields >> user >> system;
-    parents[std::stoi(name)] = parent;
-    ticks[std::stoi(name)] = user + system;
-  }
-  long total = 0;
-  for (const auto& [pid, own] : ticks)
-    for (int up = pid; up > 1; up = parents.count(up) != 0 ? parents[up] : 0)
-      if (up == root) {
-        total += own;
-        break;
-      }
-  return total;
-}
-
-}  // namespace
-
 double coreShare(const ChildProcess& child, int milliseconds) {
-  const long before = treeTicks(child.pid);
+  // User and system clock ticks, from /proc; the name in the line may hold
+  // spaces and parentheses, so the fields are counted from its end.
+  auto ticks = [&child] {
+    std::ifstream file("/proc/" + std::to_string(child.pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
+    std::string skipped;
+    for (int field = 3; field < 14; ++field) fields >> skipped;
+    long user = 0, system = 0;
+    fields >> user >> system;
+    return user + system;
+  };
+  const long before = ticks();
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  const long after = treeTicks(child.pid);
-  return static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK)) /
+  return static_cast<double>(ticks() - before) / static_cast<double>(sysconf(_SC_CLK_TCK)) /
          (milliseconds / 1000.0);
 }
