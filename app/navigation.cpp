@@ -48,11 +48,12 @@ void turnView(float angle, int column) {
 
 }  // namespace
 
-void keyDown(uint32_t code) {
+void keyDown(uint32_t code, bool repeated) {
   if (uint8_t* flag = flagFor(code)) {
     *flag = 1;
     return;
   }
+  if (repeated) return;
   if (code == VK_TAB) moveLight = moveLight == 0 ? 1 : 0;
   if (code == VK_F1 + 1) shadowFromBehind = shadowFromBehind == 0 ? 1 : 0;
 }
@@ -60,6 +61,8 @@ void keyDown(uint32_t code) {
 void keyUp(uint32_t code) {
   if (uint8_t* flag = flagFor(code)) *flag = 0;
 }
+
+void releaseKeys() { KeyState = KeyFlags{}; }
 
 void viewToModel(const float m[16], float x, float y, float z, float& outX, float& outY,
                  float& outZ) {

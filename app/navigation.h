@@ -1,7 +1,7 @@
 // Keyboard navigation: key messages only record which keys are held (Tab and
-// F2 flip a mode on each key-down); once per frame the held keys move the
-// viewer, move the light or turn the view about the eye, all on OpenGL's
-// modelview matrix. Needs the current OpenGL context.
+// F2 flip a mode on a key's first key-down, not on its auto-repeats); once per
+// frame the held keys move the viewer, move the light or turn the view about
+// the eye, all on OpenGL's modelview matrix. Needs the current OpenGL context.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +28,12 @@ extern Vec3 viewOrigin;    // sum of every model-space translation of the view
 // volumes; 1: from behind the surface over closed ones. F2 flips it.
 extern uint8_t shadowFromBehind;
 
-void keyDown(uint32_t code);
+// repeated: an auto-repeat of a key already down. A held key that switches
+// something would otherwise switch at the repeat rate.
+void keyDown(uint32_t code, bool repeated);
 void keyUp(uint32_t code);
+// Lets go of every held key, for when their key-ups will go to another window.
+void releaseKeys();
 
 // The transpose of m's upper-left 3x3 applied to (x, y, z): an eye-space
 // direction in model space, for a modelview matrix of rotations and translations.

@@ -1,11 +1,13 @@
 // Process entry: reads the command line (answering --help and mistakes
 // without a window), registers the window class, makes and shows the one
-// window, runs start-up, then loops. The loop never waits: it handles one
-// queued message per pass and draws one frame on every pass that finds the
-// queue empty, so queued messages always go before the next frame.
+// window, runs start-up, then loops. The loop handles one queued message per
+// pass and draws one frame on every pass that finds the queue empty, so queued
+// messages always go before the next frame; it waits only while the window is
+// minimized, when there is nothing to see.
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/navigation.h"
+#include "gl/gl_context.h"
 #include "render/render_frame.h"
 
 WindowHandle mainWindow = nullptr;
@@ -19,21 +21,50 @@ ShadowVolume* theShadowVolume = nullptr;
 namespace {
 Message theMessage;
 WindowClass theWindowClass;
+bool minimized = false;
+
+// Bit 30 of a key message: the key was already down, this is an auto-repeat.
+bool isRepeat(intptr_t lParam) { return (lParam & (intptr_t{1} << 30)) != 0; }
 }  // namespace
 
 intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case WM_DESTROY:
+      releaseGLContext();
       postQuitMessage(0);
       return 0;
     case WM_CLOSE:
       onClose(mainWindow);
       return defWindowProc(window, message, wParam, lParam);
     case WM_KEYDOWN:
-      keyDown(static_cast<uint32_t>(wParam));
+      // Through WM_CLOSE, as the close button goes, so that a full-screen run
+      // gives the display back.
+      if (wParam == VK_ESCAPE) {
+        if (!isRepeat(lParam)) postMessage(window, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      keyDown(static_cast<uint32_t>(wParam), isRepeat(lParam));
       return 0;
     case WM_KEYUP:
       keyUp(static_cast<uint32_t>(wParam));
+      return 0;
+    case WM_SYSKEYUP:
+      // A key let go while Alt is held; missing it would leave the key held.
+      keyUp(static_cast<uint32_t>(wParam));
+      return defWindowProc(window, message, wParam, lParam);
+    case WM_KILLFOCUS:
+      // The key-ups of keys held now go to another window.
+      releaseKeys();
+      return defWindowProc(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+      // F10 or Alt alone would enter the menu loop, which stops the frames
+      // and takes the arrows; Alt+F4 (SC_CLOSE) still closes.
+      if ((wParam & 0xFFF0) == SC_KEYMENU) return 0;
+      return defWindowProc(window, message, wParam, lParam);
+    case WM_SIZE:
+      minimized = wParam == SIZE_MINIMIZED;
+      resizeGLContext(window, static_cast<int>(lParam & 0xFFFF),
+                      static_cast<int>((lParam >> 16) & 0xFFFF));
       return 0;
     default:
       return defWindowProc(window, message, wParam, lParam);
@@ -63,6 +94,8 @@ int WinMain(InstanceHandle instance, InstanceHandle, char* commandLine, int show
       if (theMessage.message == WM_QUIT) return static_cast<int>(theMessage.wParam);
       translateMessage(theMessage);
       dispatchMessage(theMessage);
+    } else if (minimized) {
+      waitMessage();
     } else {
       renderFrame(mainWindow);
     }

@@ -1,7 +1,8 @@
 // Sets up the OpenGL context on the window. The format asks for no stencil
 // and no alpha: the shadow passes work in the colour buffer alone and rely on
-// destination alpha reading 1.0. Nothing follows later resizes: projection
-// and viewport keep the client area they were set up with.
+// destination alpha reading 1.0. The projection is the same function of the
+// client size at the set-up and after a resize, so the start picture is the
+// same whether or not a resize to the start size came in between.
 #include "gl/gl_context.h"
 
 #include <GL/gl.h>
@@ -13,6 +14,40 @@ PixelFormatDescriptor pixelFormat;
 bool teardownGLContext() {
   bool ok = makeCurrent(GLContext.deviceContext, GLContext.renderingContext);
   if (!deleteContext(GLContext.renderingContext)) ok = false;
+  GLContext.deviceContext = nullptr;
+  GLContext.renderingContext = nullptr;
+  return ok;
+}
+
+namespace {
+
+void loadProjection(int width, int height) {
+  float w = static_cast<float>(width);
+  float h = static_cast<float>(height);
+  // A window started with no client height (minimised) would give an aspect
+  // of infinity or not-a-number; take it as square until something better is known.
+  float aspect = (w > 0.0f && h > 0.0f) ? w / h : 1.0f;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, static_cast<double>(aspect), 15.0, 1000.0);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+}  // namespace
+
+void resizeGLContext(WindowHandle window, int width, int height) {
+  if (window != GLContext.window || GLContext.renderingContext == nullptr || width <= 0 ||
+      height <= 0)
+    return;
+  glViewport(0, 0, width, height);
+  loadProjection(width, height);
+}
+
+bool releaseGLContext() {
+  if (GLContext.renderingContext == nullptr) return false;
+  bool ok = makeCurrent(nullptr, nullptr);
+  if (!deleteContext(GLContext.renderingContext)) ok = false;
+  if (!releaseDC(GLContext.window, GLContext.deviceContext)) ok = false;
   GLContext.deviceContext = nullptr;
   GLContext.renderingContext = nullptr;
   return ok;
@@ -59,18 +94,9 @@ bool setupGLContext(WindowHandle window) {
 
   Rect client;
   getClientRect(window, client);
-  float width = static_cast<float>(client.right - client.left);
-  float height = static_cast<float>(client.bottom - client.top);
-  // A window started with no client height (minimised) would give an aspect
-  // of infinity or not-a-number; take it as square until something better is known.
-  float aspect = (width > 0.0f && height > 0.0f) ? width / height : 1.0f;
-
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_CULL_FACE);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, static_cast<double>(aspect), 15.0, 1000.0);
-  glMatrixMode(GL_MODELVIEW);
+  loadProjection(client.right - client.left, client.bottom - client.top);
   glLoadIdentity();
   return true;
 }

@@ -1,6 +1,6 @@
 // The window system as the application uses it, in place of the desktop
 // window API, its OpenGL binding and its millisecond timer: a window class and
-// windows, a message queue the loop empties without waiting, default message
+// windows, a message queue taken without waiting or waited on, default message
 // handling, caption text, the client rectangle, a device context with pixel
 // format choice, rendering contexts, buffer swap, a millisecond clock, a
 // message box, and the command line and standard streams as a Windows GUI
@@ -14,11 +14,15 @@
 //
 // Provided messages: WM_CREATE (sent while the window is made), WM_DESTROY
 // (sent while it is destroyed), WM_CLOSE (close button, window manager close
-// request, Ctrl+C, SIGTERM or SIGHUP), WM_KEYDOWN for every press and auto-repeat,
-// WM_KEYUP, WM_QUIT. Keys arrive as the virtual-key codes below.
-// Not provided on SDL2: painting, sizing, mouse, character and system-key
-// messages, menus, icons and cursors, child windows. On Windows every other
-// message the system sends also reaches the window procedure.
+// request, Ctrl+C, SIGTERM or SIGHUP), WM_KEYDOWN for every press and auto-repeat
+// (bit 30 of lParam set on a repeat), WM_KEYUP, WM_SIZE (the client size in
+// lParam's low and high words, how in wParam: SIZE_RESTORED, SIZE_MINIMIZED
+// with a size of 0, SIZE_MAXIMIZED), WM_KILLFOCUS (the keyboard went to
+// another window), WM_QUIT. Keys arrive as the virtual-key codes below.
+// Not provided on SDL2: painting, mouse, character and system-key messages
+// (a key pressed with Alt held comes as a plain key), menus, icons and
+// cursors, child windows. On Windows every other message the system sends
+// also reaches the window procedure.
 #pragma once
 
 #include <cstdint>
@@ -55,10 +59,21 @@ using InstanceHandle = const void*;
 // Messages.
 constexpr uint32_t WM_CREATE = 0x0001;
 constexpr uint32_t WM_DESTROY = 0x0002;
+constexpr uint32_t WM_SIZE = 0x0005;
+constexpr uint32_t WM_KILLFOCUS = 0x0008;
 constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_QUIT = 0x0012;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_KEYUP = 0x0101;
+// Never sent on SDL2; named so the window procedure reads the same on both.
+constexpr uint32_t WM_SYSKEYUP = 0x0105;
+constexpr uint32_t WM_SYSCOMMAND = 0x0112;
+constexpr uintptr_t SC_KEYMENU = 0xF100;
+
+// WM_SIZE's wParam.
+constexpr uintptr_t SIZE_RESTORED = 0;
+constexpr uintptr_t SIZE_MINIMIZED = 1;
+constexpr uintptr_t SIZE_MAXIMIZED = 2;
 
 // Virtual-key codes.
 constexpr uint32_t VK_BACK = 8;
@@ -156,6 +171,9 @@ void updateWindow(WindowHandle window);
 bool destroyWindow(WindowHandle window);
 // Takes the next message off the queue without waiting; false when none is queued.
 bool peekMessage(Message& message);
+// Waits until a message may be queued. On SDL2 it also returns after a tenth
+// of a second at most, so that a close signal is not kept waiting.
+void waitMessage();
 void translateMessage(const Message& message);
 intptr_t dispatchMessage(const Message& message);
 // WM_CLOSE destroys the window; every other message is taken without effect.
@@ -171,6 +189,7 @@ bool getClientRect(WindowHandle window, Rect& rect);
 
 // OpenGL on a window.
 DeviceContext getDC(WindowHandle window);
+bool releaseDC(WindowHandle window, DeviceContext deviceContext);
 // The closest pixel format the driver has to the one described: a depth or
 // colour size it lacks falls back to the next smaller one it has. 0 if none.
 int choosePixelFormat(DeviceContext deviceContext, const PixelFormatDescriptor& descriptor);

@@ -28,6 +28,7 @@ namespace {
 struct FrameSnapshot {
   KeyFlags keys;
   uint8_t moveLight;
+  uint8_t shadowFromBehind;
 };
 
 std::mutex framesLock;
@@ -101,7 +102,7 @@ void renderFrame(WindowHandle) {
   size_t index;
   {
     std::lock_guard<std::mutex> hold(framesLock);
-    frames.push_back(FrameSnapshot{KeyState, moveLight});
+    frames.push_back(FrameSnapshot{KeyState, moveLight, shadowFromBehind});
     index = frames.size() - 1;
   }
   if (frameAction) frameAction(index);
@@ -202,22 +203,67 @@ TEST_F(AppShell, KeypadKeysActAsTheDedicatedOnesOnlyWithNumLockOff) {
   EXPECT_EQ(digitUp, 0) << "keypad 8 with NumLock on acted as Up";
 }
 
-TEST_F(AppShell, EveryAutoRepeatOfAHeldKeyArrivesAsKeyDown) {
-  size_t flips = 0;
-  int exitCode = runProgram([&](X11Client& client, Window window) {
-    size_t from = frameCount();
-    pressKey(client, XK_Tab);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    releaseKey(client, XK_Tab);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::lock_guard<std::mutex> hold(framesLock);
-    for (size_t i = from + 1; i < frames.size(); ++i)
-      if (frames[i].moveLight != frames[i - 1].moveLight) ++flips;
-    sendDeleteWindow(client, window);
+// The server repeats a held key after its delay, about 25 times a second.
+TEST_F(AppShell, SwitchesHeldForTwoSecondsFlipOnce) {
+  struct Switch {
+    unsigned long keysym;
+    uint8_t FrameSnapshot::*mode;
+  };
+  for (const Switch& s : {Switch{XK_Tab, &FrameSnapshot::moveLight},
+                          Switch{XK_F2, &FrameSnapshot::shadowFromBehind}}) {
+    size_t flips = 0;
+    int exitCode = runProgram([&](X11Client& client, Window window) {
+      size_t from = frameCount();
+      pressKey(client, s.keysym);
+      std::this_thread::sleep_for(std::chrono::seconds(2));
+      releaseKey(client, s.keysym);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      std::lock_guard<std::mutex> hold(framesLock);
+      for (size_t i = from + 1; i < frames.size(); ++i)
+        if (frames[i].*s.mode != frames[i - 1].*s.mode) ++flips;
+      sendDeleteWindow(client, window);
+    });
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(flips, 1u) << "keysym " << s.keysym;
+  }
+}
+
+TEST_F(AppShell, AKeyLetGoElsewhereOrWithAltHeldIsNoLongerHeld) {
+  for (bool elsewhere : {true, false}) {
+    SCOPED_TRACE(elsewhere ? "let go in another window" : "let go with Alt held");
+    int exitCode = runProgram([&](X11Client& client, Window window) {
+      pressKey(client, XK_Down);
+      EXPECT_TRUE(waitForFrame(frameCount(), [](const FrameSnapshot& f) { return f.keys.down; }));
+      if (elsewhere)
+        focusOtherWindow(client);
+      else
+        pressKey(client, XK_Alt_L);
+      releaseKey(client, XK_Down);
+      releaseKey(client, XK_Alt_L);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      EXPECT_TRUE(waitForFrame(frameCount(), [](const FrameSnapshot& f) { return !f.keys.down; }));
+      sendDeleteWindow(client, window);
+    });
+    EXPECT_EQ(exitCode, 0);
+  }
+}
+
+// Neither F10 nor Alt tapped on its own stops the frames or takes the keys;
+// Escape closes as the close button does and gives the OpenGL context back.
+TEST_F(AppShell, MenuKeysLeaveTheFrameRunningAndEscapeClosesWithZero) {
+  int exitCode = runProgram([](X11Client& client, Window) {
+    for (unsigned long menuKey : {XK_F10, XK_Alt_L}) {
+      pressKey(client, menuKey);
+      releaseKey(client, menuKey);
+      const Key up[] = {{XK_Up, &KeyFlags::up}};
+      pressAndReleaseEach(client, up);
+    }
+    pressKey(client, XK_Escape);
+    releaseKey(client, XK_Escape);
   });
   EXPECT_EQ(exitCode, 0);
-  // The server repeats after its delay, about 25 times a second; each repeat flips the mode.
-  EXPECT_GE(flips, 10u);
+  EXPECT_EQ(onCloseCalls, 1);
+  EXPECT_EQ(GLContext.renderingContext, nullptr);
 }
 
 TEST_F(AppShell, QueuedMessagesAllGoBeforeTheNextFrame) {

@@ -135,7 +135,7 @@ void resetNavigation() {
 
 void holdOnly(std::initializer_list<uint32_t> codes) {
   KeyState = KeyFlags{};
-  for (uint32_t code : codes) keyDown(code);
+  for (uint32_t code : codes) keyDown(code, false);
 }
 
 class Navigation : public testing::Test {
@@ -168,8 +168,8 @@ class Navigation : public testing::Test {
 
 TEST_F(Navigation, EachKeyHoldsItsOwnFlagFromKeyDownToKeyUp) {
   for (const Key& key : keys) {
-    keyDown(key.code);
-    keyDown(key.code);  // an auto-repeat
+    keyDown(key.code, false);
+    keyDown(key.code, true);  // an auto-repeat
     for (const Key& other : keys)
       EXPECT_EQ(KeyState.*other.flag, &other == &key ? 1 : 0) << "after key-down " << key.code;
     keyUp(key.code);
@@ -179,10 +179,10 @@ TEST_F(Navigation, EachKeyHoldsItsOwnFlagFromKeyDownToKeyUp) {
 }
 
 TEST_F(Navigation, OtherKeysChangeNoFlagAndNoMode) {
-  keyDown(VK_LEFT);
+  keyDown(VK_LEFT, false);
   for (uint32_t code : {0u, VK_SPACE, VK_SHIFT, VK_ESCAPE, uint32_t{'A'}, VK_F1, VK_F1 + 2,
                         0xFFFFFFFFu, VK_UP + 0x10000u, VK_F1 + 1 + 0x10000u}) {
-    keyDown(code);
+    keyDown(code, false);
     keyUp(code);
   }
   KeyFlags leftOnly{};
@@ -192,31 +192,30 @@ TEST_F(Navigation, OtherKeysChangeNoFlagAndNoMode) {
   EXPECT_EQ(shadowFromBehind, 0);
 }
 
-TEST_F(Navigation, TabFlipsTheModeOnEveryKeyDownAndNotOnKeyUp) {
-  // Holding Tab delivers one key-down per auto-repeat and a single key-up.
-  for (int repeat = 1; repeat <= 7; ++repeat) {
-    keyDown(VK_TAB);
-    EXPECT_EQ(moveLight, repeat % 2 == 1 ? 0 : 1) << "key-down " << repeat;
+TEST_F(Navigation, TabAndF2FlipTheirModeOnEachFirstKeyDownOnly) {
+  struct Switch {
+    uint32_t code;
+    uint8_t* mode;
+    uint8_t* otherMode;
+  };
+  keyDown(VK_LEFT, false);
+  for (const Switch& s : {Switch{VK_TAB, &moveLight, &shadowFromBehind},
+                          Switch{VK_F1 + 1, &shadowFromBehind, &moveLight}}) {
+    const uint8_t start = *s.mode, other = *s.otherMode;
+    for (int press = 1; press <= 3; ++press) {
+      keyDown(s.code, false);
+      for (int repeat = 0; repeat < 5; ++repeat) keyDown(s.code, true);  // held down
+      keyUp(s.code);
+      EXPECT_EQ(*s.mode != start, press % 2 == 1) << "key " << s.code << " press " << press;
+      EXPECT_EQ(*s.otherMode, other) << "key " << s.code;
+    }
   }
-  keyUp(VK_TAB);
-  EXPECT_EQ(moveLight, 0);
-  moveLight = 7;  // any non-zero value is light mode
-  keyDown(VK_TAB);
-  EXPECT_EQ(moveLight, 0);
-}
-
-TEST_F(Navigation, F2FlipsTheShadowModeOnEveryKeyDownAndNothingElse) {
-  keyDown(VK_LEFT);
-  for (int repeat = 1; repeat <= 5; ++repeat) {
-    keyDown(VK_F1 + 1);
-    EXPECT_EQ(shadowFromBehind, repeat % 2 == 1 ? 1 : 0) << "key-down " << repeat;
-  }
-  keyUp(VK_F1 + 1);
-  EXPECT_EQ(shadowFromBehind, 1);
   KeyFlags leftOnly{};
   leftOnly.left = 1;
   EXPECT_EQ(std::memcmp(&KeyState, &leftOnly, sizeof leftOnly), 0);
-  EXPECT_EQ(moveLight, 1);
+  moveLight = 7;  // any non-zero value is light mode
+  keyDown(VK_TAB, false);
+  EXPECT_EQ(moveLight, 0);
 }
 
 TEST_F(Navigation, TheStartUpMovePutsTheEyeTwoHundredInFrontOfTheOrigin) {
@@ -374,7 +373,7 @@ TEST_F(Navigation, AfterAnySequenceOfHeldKeysTheEyeStaysAtTheEyeSpaceOrigin) {
   double worstEye = 0.0, worstLight = 0.0;
   int lightFrames = 0, turnFrames = 0;
   for (int round = 0; round < 400; ++round) {
-    if (random() % 3 == 0) keyDown(VK_TAB);
+    if (random() % 3 == 0) keyDown(VK_TAB, false);
     for (const Key& key : keys) KeyState.*key.flag = random() % 3 == 0 ? 1 : 0;
     const int held = 1 + static_cast<int>(random() % 12);
     for (int frame = 0; frame < held; ++frame) {

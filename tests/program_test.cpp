@@ -1,10 +1,11 @@
 // The built program as a user starts it: from the data folder it opens its
 // window and closes cleanly on a window manager's close request and on each
-// close signal; from a folder without its files, or where the scene is no
-// regular file, it says so and exits non-zero, and a close signal ends it
-// while it says so; without a display it says which one is missing; a texture
-// it cannot use is named on standard error and the mesh drawn untextured. Its
-// command line: --help, mistakes, paths with spaces and --all-meshes.
+// close signal; resized, its picture fills the window; minimized, it waits;
+// from a folder without its files, or where the scene is no regular file, it
+// says so and exits non-zero, and a close signal ends it while it says so;
+// without a display it says which one is missing; a texture it cannot use is
+// named on standard error and the mesh drawn untextured. Its command line:
+// --help, mistakes, paths with spaces and --all-meshes.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -19,8 +20,11 @@
 #include <tuple>
 #include <vector>
 
+#include "support/box_scene.h"
+#include "support/chunk_writer.h"
 #include "support/process.h"
 #include "support/separate_objects.h"
+#include "support/shadow_ray_cast.h"
 #include "support/tiff_writer.h"
 #include "support/window_image.h"
 #include "support/x11_client.h"
@@ -45,6 +49,15 @@ bool windowGoes(X11Client& client, Window window, int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+// Until the caption's rate has turned over twice: ten frames drawn since at least.
+void waitForFrames(X11Client& client, Window window) {
+  for (int turn = 0; turn < 2; ++turn) {
+    const std::string rate = windowName(client, window);
+    for (int tries = 0; tries < 250 && windowName(client, window) == rate; ++tries)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 }  // namespace
@@ -85,6 +98,70 @@ TEST(Program, ClosesWithZeroOnSigintAndSighup) {
     EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
     EXPECT_TRUE(windowGoes(client, window, 5000));
   }
+  closeX11Client(client);
+}
+
+// The box scene's start view (judgeStartPicture) at the start size, made
+// 1000 by 700 by a resize request, and made 800 by 600 again, which gives the
+// first picture back to the pixel.
+TEST(Program, ResizedItsPictureFillsTheWindowWithTheSameFieldOfView) {
+  const std::string folder = makeFolder();
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  addReceiver(vertices, faces);
+  addBox(vertices, faces, startBoxAndLight.low, startBoxAndLight.high);
+  ASSERT_TRUE(writeBytesToFile(folder + "/shadow2.3DS", sceneFileBytes(vertices, faces)));
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  ChildProcess child;
+  ASSERT_TRUE(startProgram(child, program, folder));
+  Window window = waitForRunningWindow(client);
+  ASSERT_NE(window, 0u) << child.output;
+  std::vector<std::vector<uint32_t>> pictures;
+  for (const auto& [width, height] : {std::pair{800, 600}, {1000, 700}, {800, 600}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    resizeWindow(client, window, width, height);
+    waitForFrames(client, window);
+    pictures.push_back(readWindowPixels(client, window, width, height));
+    const PictureAgreement seen =
+        judgeStartPicture(pictures.back(), width, height, startBoxAndLight);
+    EXPECT_GT(seen.inShadow, 5000);
+    EXPECT_GE(100.0 * static_cast<double>(seen.agreeing) / static_cast<double>(seen.judged), 99.0);
+    EXPECT_GE(100.0 * static_cast<double>(seen.drawn) /
+                  static_cast<double>(seen.covered), 99.0);
+  }
+  EXPECT_TRUE(pictures.front() == pictures.back()) << "back at the start size, another picture";
+  sendDeleteWindow(client, window);
+  EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
+  closeX11Client(client);
+  unlink((folder + "/shadow2.3DS").c_str());
+  rmdir(folder.c_str());
+}
+
+// Minimizing unmaps the window. Drawing nothing then, the program takes under
+// a tenth of a core; mapped again it draws again, and a close signal still
+// ends it at once while it is minimized.
+TEST(Program, MinimizedItWaitsAndACloseSignalStillEndsIt) {
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  ChildProcess child;
+  ASSERT_TRUE(startProgram(child, program, DATA_DIR));
+  Window window = waitForRunningWindow(client);
+  ASSERT_NE(window, 0u) << child.output;
+  for (bool last : {false, true}) {
+    mapWindow(client, window, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double share = coreShare(child, 2000);
+    std::printf("minimized: %.3f of a core\n", share);
+    EXPECT_LT(share, 0.1);
+    if (last) break;
+    const std::string rate = windowName(client, window);
+    mapWindow(client, window, true);
+    waitForFrames(client, window);
+    EXPECT_NE(windowName(client, window), rate) << "restored, it should draw again";
+  }
+  signalProgram(child, SIGTERM);
+  EXPECT_EQ(waitForExit(child, 1000), 0) << child.output;
   closeX11Client(client);
 }
 

@@ -53,6 +53,11 @@ DeviceContext getDC(WindowHandle window) {
   return &window->deviceContext;
 }
 
+// The device context is part of the window record; there is nothing to give back.
+bool releaseDC(WindowHandle window, DeviceContext deviceContext) {
+  return window != nullptr && deviceContext == &window->deviceContext;
+}
+
 int choosePixelFormat(DeviceContext deviceContext, const PixelFormatDescriptor& descriptor) {
   if (deviceContext == nullptr || !startVideo()) return 0;
   if ((descriptor.flags & PFD_SUPPORT_OPENGL) == 0 || descriptor.pixelType != PFD_TYPE_RGBA)

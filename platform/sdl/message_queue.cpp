@@ -1,10 +1,13 @@
 // The message queue on SDL2's event queue. peekMessage never waits: it hands
 // out messages the program posted, then translates SDL events one at a time,
 // passing over events the program has no message for, and hands out WM_QUIT
-// only once nothing else is queued.
+// only once nothing else is queued. waitMessage sleeps in SDL's own wait.
 //
 // Translated: window close requests, SDL's quit request and the close
-// signals (SIGINT, SIGTERM, SIGHUP) become WM_CLOSE for the window; key
+// signals (SIGINT, SIGTERM, SIGHUP) become WM_CLOSE for the window; changes
+// of size, minimizing, maximizing and restoring become WM_SIZE with the
+// window's state and size at the time the message is taken; losing the
+// keyboard focus becomes WM_KILLFOCUS; key
 // presses, auto-repeats included, become WM_KEYDOWN and releases WM_KEYUP,
 // with virtual-key codes. With NumLock off the keypad's navigation keys give
 // the codes of the dedicated keys, as on the desktop API; with it on they give
@@ -69,6 +72,18 @@ uint32_t virtualKeyFor(const SDL_Keysym& keysym) {
   }
 }
 
+// WM_SIZE as the desktop API sends it: a minimized window's size is 0 by 0.
+Message sizeMessage(PlatformWindow* window) {
+  const uint32_t flags = SDL_GetWindowFlags(window->sdlWindow);
+  if ((flags & SDL_WINDOW_MINIMIZED) != 0) return Message{window, WM_SIZE, SIZE_MINIMIZED, 0};
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window->sdlWindow, &width, &height);
+  const uintptr_t how = (flags & SDL_WINDOW_MAXIMIZED) != 0 ? SIZE_MAXIMIZED : SIZE_RESTORED;
+  const uint32_t size =
+      static_cast<uint32_t>(height & 0xFFFF) << 16 | static_cast<uint32_t>(width & 0xFFFF);
+  return Message{window, WM_SIZE, how, static_cast<intptr_t>(size)};
+}
+
 // Turns one SDL event into a message; false for events the program has no
 // message for.
 bool translateEvent(const SDL_Event& event, Message& message) {
@@ -80,11 +95,27 @@ bool translateEvent(const SDL_Event& event, Message& message) {
       return true;
     }
     case SDL_WINDOWEVENT: {
-      if (event.window.event != SDL_WINDOWEVENT_CLOSE) return false;
       PlatformWindow* window = windowForSdlId(event.window.windowID);
       if (window == nullptr) return false;
-      message = Message{window, WM_CLOSE, 0, 0};
-      return true;
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        message = Message{window, WM_CLOSE, 0, 0};
+        return true;
+      }
+      // A window this one has replaced (see remakeWindow) says nothing about it.
+      if (event.window.windowID != SDL_GetWindowID(window->sdlWindow)) return false;
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          message = Message{window, WM_KILLFOCUS, 0, 0};
+          return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+        case SDL_WINDOWEVENT_RESTORED:
+          message = sizeMessage(window);
+          return true;
+        default:
+          return false;
+      }
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
@@ -129,6 +160,14 @@ bool peekMessage(Message& message) {
     return true;
   }
   return false;
+}
+
+void waitMessage() {
+  if (!postedMessages.empty() || quitPosted || !startVideo()) return;
+  // SDL's wait cannot watch the close signals' pipe: the timeout bounds how
+  // long a signal waits to be taken.
+  constexpr int closeSignalLatencyMs = 100;
+  SDL_WaitEventTimeout(nullptr, closeSignalLatencyMs);
 }
 
 void translateMessage(const Message&) {

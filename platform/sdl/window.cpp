@@ -1,7 +1,9 @@
 // Window classes and windows on SDL2: registration, creation with WM_CREATE,
 // showing, destruction with WM_DESTROY, caption and client rectangle. The
-// class name becomes the X11 window class (WM_CLASS). Icons, cursors,
-// background brushes and class styles have no SDL counterpart and are not kept.
+// class name becomes the X11 window class (WM_CLASS). Windows can be resized
+// and minimized by the user, as the desktop API's overlapped windows can.
+// Icons, cursors, background brushes and class styles have no SDL
+// counterpart and are not kept.
 //
 // Video runs only on drivers that show a window to a person (X11, then
 // Wayland) unless SDL_VIDEODRIVER names another: SDL would otherwise fall
@@ -80,7 +82,7 @@ bool registerClass(const WindowClass& windowClass) {
 static SDL_Window* makeSdlWindow(const PlatformWindow& window, int width, int height,
                                  uint32_t flags) {
   return SDL_CreateWindow(window.caption.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                          width, height, flags);
+                          width, height, flags | SDL_WINDOW_RESIZABLE);
 }
 
 WindowHandle createWindow(const char* className, const char* caption, int outerWidth,

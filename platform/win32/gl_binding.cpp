@@ -1,7 +1,6 @@
 // OpenGL on a window through WGL: the window's device context, the pixel
 // format (ChoosePixelFormat gives the closest the driver has), rendering
-// contexts and the buffer swap. The device context is never released, as the
-// program keeps it for its whole run.
+// contexts and the buffer swap.
 #include "platform/platform.h"
 
 namespace {
@@ -40,6 +39,10 @@ PIXELFORMATDESCRIPTOR windowsDescriptor(const PixelFormatDescriptor& ours) {
 }  // namespace
 
 DeviceContext getDC(WindowHandle window) { return GetDC(window); }
+
+bool releaseDC(WindowHandle window, DeviceContext deviceContext) {
+  return ReleaseDC(window, deviceContext) == 1;
+}
 
 int choosePixelFormat(DeviceContext deviceContext, const PixelFormatDescriptor& descriptor) {
   PIXELFORMATDESCRIPTOR theirs = windowsDescriptor(descriptor);

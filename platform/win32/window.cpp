@@ -58,8 +58,10 @@ bool registerClass(const WindowClass& windowClass) {
 
 WindowHandle createWindow(const char* className, const char* caption, int outerWidth,
                           int outerHeight, InstanceHandle instance) {
-  return CreateWindowExA(0, className, caption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, outerWidth,
-                         outerHeight, nullptr, nullptr, instance, nullptr);
+  // SetPixelFormat asks that an OpenGL window clip its children and siblings.
+  return CreateWindowExA(0, className, caption,
+                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, CW_USEDEFAULT,
+                         0, outerWidth, outerHeight, nullptr, nullptr, instance, nullptr);
 }
 
 void showWindow(WindowHandle window, int showCommand) { ShowWindow(window, showCommand); }

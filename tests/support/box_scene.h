@@ -40,6 +40,11 @@ struct BoxAndLight {
   Vec3 light;
 };
 
+// The start light and a box over the receiver's middle: from the start eye,
+// straight above, the shadow falls away from the light, partly hidden by the box.
+constexpr BoxAndLight startBoxAndLight{
+    {-12.0f, 0.0f, 18.0f}, {12.0f, 16.0f, 28.0f}, {20.0f, 20.0f, 70.0f}};
+
 // The receiver's triangles, counter-clockwise seen from +Z.
 void addReceiver(std::vector<Vec3>& vertices, std::vector<Face>& faces);
 // Eight shared corners, so every edge has its two faces; each face is counter-

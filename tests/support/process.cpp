@@ -7,7 +7,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 bool startProgram(ChildProcess& child, const std::string& program, const std::string& folder,
@@ -71,3 +74,22 @@ int waitForExit(ChildProcess& child, int timeoutMs) {
 }
 
 void signalProgram(ChildProcess& child, int signal) { kill(child.pid, signal); }
+
+double coreShare(const ChildProcess& child, int milliseconds) {
+  // User and system clock ticks, from /proc; the name in the line may hold
+  // spaces and parentheses, so the fields are counted from its end.
+  auto ticks = [&child] {
+    std::ifstream file("/proc/" + std::to_string(child.pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
+    std::string skipped;
+    for (int field = 3; field < 14; ++field) fields >> skipped;
+    long user = 0, system = 0;
+    fields >> user >> system;
+    return user + system;
+  };
+  const long before = ticks();
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  return static_cast<double>(ticks() - before) / static_cast<double>(sysconf(_SC_CLK_TCK)) /
+         (milliseconds / 1000.0);
+}

@@ -25,3 +25,7 @@ int waitForExit(ChildProcess& child, int timeoutMs);
 // Reads whatever the child has written so far into child.output.
 void collectOutput(ChildProcess& child);
 void signalProgram(ChildProcess& child, int signal);
+// The processor time the child takes over the next milliseconds, as a share
+// of one core (1.0: one core busy throughout). Under Wine the Windows program
+// runs in the process Wine was started as.
+double coreShare(const ChildProcess& child, int milliseconds);

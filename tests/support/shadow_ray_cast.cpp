@@ -8,6 +8,9 @@
 #include <limits>
 #include <utility>
 
+#include "shadow/normals.h"
+#include "support/test_mesh.h"
+
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -202,4 +205,41 @@ std::vector<PixelTruth> castEveryPixel(const Mesh& mesh, const Camera& camera,
       truth[at(x, y)].nearBoundary = near;
     }
   return truth;
+}
+
+PictureAgreement judgeStartPicture(const std::vector<uint32_t>& picture, int width, int height,
+                                   const BoxAndLight& scene) {
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  addReceiver(vertices, faces);
+  addBox(vertices, faces, scene.low, scene.high);
+  TestMesh mesh(vertices, faces);
+  computeFaceNormals(mesh.mesh);
+  computeVertexNormals(mesh.mesh);
+  const std::vector<PixelTruth> truth =
+      castEveryPixel(mesh.mesh, startCamera(width, height), scene);
+  PictureAgreement agreement;
+  if (picture.size() != truth.size()) return agreement;
+  constexpr int greenMax = 63;
+  constexpr uint32_t white = 0xFFFF;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const PixelTruth& pixel = truth[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                                      static_cast<size_t>(x)];
+      if (pixel.nearBoundary) continue;
+      const uint32_t value = picture[static_cast<size_t>(height - 1 - y) *
+                                         static_cast<size_t>(width) + static_cast<size_t>(x)];
+      if (pixel.sight.surface < 0) continue;
+      ++agreement.covered;
+      if (value != white) ++agreement.drawn;
+      if (pixel.sight.surface != 0) continue;
+      const double green = static_cast<double>((value >> 5) & 0x3f);
+      const double lit = (pixel.sight.shade + 0.12) * greenMax;
+      const double shadowed = (0.52 * pixel.sight.shade + 0.12) * greenMax;
+      agreement.leastGap = std::min(agreement.leastGap, lit - shadowed);
+      ++agreement.judged;
+      if (pixel.sight.shadowed) ++agreement.inShadow;
+      if ((green < 0.5 * (lit + shadowed)) == pixel.sight.shadowed) ++agreement.agreeing;
+    }
+  return agreement;
 }

@@ -83,3 +83,22 @@ struct PixelTruth {
 // two of a change of surface or of shadow marked.
 std::vector<PixelTruth> castEveryPixel(const Mesh& mesh, const Camera& camera,
                                        const BoxAndLight& box);
+
+// A program's picture of the scene's start view, untextured, against the ray
+// cast at the picture's size. picture: 5-6-5 values as the window shows them,
+// rows top to bottom. Each receiver pixel away from an edge of the shadow is
+// judged shadowed or lit by its green, halfway between the two values the
+// shading formula gives there (lit shade + 0.12, shadowed 0.52 shade + 0.12).
+// Each pixel away from an outline where the ray meets the scene must be drawn:
+// not white, the clear colour, which the shaded scene never is there (the
+// background may be grey, where the first mode's volumes pass the far plane).
+struct PictureAgreement {
+  long judged = 0;
+  long inShadow = 0;  // by the ray cast
+  long agreeing = 0;
+  double leastGap = 63.0;  // green steps between lit and shadowed, the least judged
+  long covered = 0;        // pixels where the ray meets the scene
+  long drawn = 0;          // of those, not white
+};
+PictureAgreement judgeStartPicture(const std::vector<uint32_t>& picture, int width, int height,
+                                   const BoxAndLight& scene);

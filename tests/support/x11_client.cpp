@@ -179,3 +179,26 @@ void moveFocus(X11Client& client, Window window) {
   XSetInputFocus(client.display, window, RevertToParent, CurrentTime);
   XFlush(client.display);
 }
+
+void focusOtherWindow(X11Client& client) {
+  Display* display = client.display;
+  Window other = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 64, 64, 0, 0, 0);
+  XMapWindow(display, other);
+  XSync(display, False);
+  waitForMappedWindow(client, 2000, [other](Window window) { return window == other; });
+  moveFocus(client, other);
+}
+
+void resizeWindow(X11Client& client, Window window, int width, int height) {
+  XMoveResizeWindow(client.display, window, 0, 0, static_cast<unsigned>(width),
+                    static_cast<unsigned>(height));
+  XFlush(client.display);
+}
+
+void mapWindow(X11Client& client, Window window, bool mapped) {
+  if (mapped)
+    XMapWindow(client.display, window);
+  else
+    XUnmapWindow(client.display, window);
+  XFlush(client.display);
+}

@@ -43,3 +43,12 @@ void sendDeleteWindow(X11Client& client, Window window);
 void pressKey(X11Client& client, unsigned long keysym);
 void releaseKey(X11Client& client, unsigned long keysym);
 void moveFocus(X11Client& client, Window window);
+// Maps a small window of the client's own and gives it the focus: the user
+// turning to another program.
+void focusOtherWindow(X11Client& client);
+
+// What a window manager does on the user's resize (here also to the screen's
+// top-left corner, so the window can be read whole) and on minimizing and
+// restoring (unmapping and mapping the window).
+void resizeWindow(X11Client& client, Window window, int width, int height);
+void mapWindow(X11Client& client, Window window, bool mapped);

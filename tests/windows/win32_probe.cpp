@@ -5,19 +5,25 @@
 // when it found it, 1 when not within the wait.
 //
 //   win32_probe window       the "My App" window once its caption shows a rate:
-//                            its caption and its outer and client sizes
+//                            its caption, its outer and client sizes, and
+//                            whether it clips its children and siblings
+//   win32_probe resize       the same after making it 1000 by 700 (outer) in the
+//                            screen's top-left corner and waiting for frames
+//   win32_probe minimize     minimizes the "My App" window; whether it is now
 //   win32_probe close        posts WM_CLOSE to the "My App" window
 //   win32_probe messagebox   the text of the "Shadow Volume" message box, then OK
 //   win32_probe screen       the screen's width, height and bits per pixel
 //   win32_probe pixelformat  our pixel format on a window of the probe's own
 //   win32_probe keys         a window of its own ("Key Probe") on the real
-//                            window procedure's key handling and navigation:
-//                            prints each key message's code and the eye after
-//                            it, until the window is closed
+//                            window procedure and navigation: prints each key,
+//                            focus and close message's code, the eye and the two
+//                            modes after it until the window is closed, then
+//                            whether the OpenGL context was released
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/app.h"
 #include "app/navigation.h"
 #include "gl/gl_context.h"
 #include "platform/platform.h"
@@ -49,19 +55,42 @@ bool isRate(const std::string& text) {
          used == static_cast<int>(text.size());
 }
 
-int probeWindow() {
+void waitForCaptionChange(HWND window) {
+  const std::string before = captionOf(window);
+  DWORD start = GetTickCount();
+  while (captionOf(window) == before && GetTickCount() - start < waitMs) Sleep(20);
+}
+
+int probeWindow(bool resize) {
   HWND window = waitForTopLevel("My App", nullptr);
   if (window == nullptr) return 1;
   DWORD start = GetTickCount();
   while (!isRate(captionOf(window)) && GetTickCount() - start < waitMs) Sleep(20);
+  if (resize) {
+    // In the screen's top-left corner, so that it can be read whole.
+    SetWindowPos(window, nullptr, 0, 0, 1000, 700, SWP_NOZORDER);
+    // The caption turns over every ten frames.
+    waitForCaptionChange(window);
+    waitForCaptionChange(window);
+  }
   RECT outer{};
   GetWindowRect(window, &outer);
   RECT client{};
   GetClientRect(window, &client);
-  std::printf("class: My App\ncaption: %s\nouter: %ldx%ld\nclient: %ldx%ld\n",
+  const LONG clips = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  std::printf("class: My App\ncaption: %s\nouter: %ldx%ld\nclient: %ldx%ld\nclips: %d\n",
               captionOf(window).c_str(), outer.right - outer.left, outer.bottom - outer.top,
-              client.right - client.left, client.bottom - client.top);
+              client.right - client.left, client.bottom - client.top,
+              (GetWindowLongA(window, GWL_STYLE) & clips) == clips ? 1 : 0);
   return isRate(captionOf(window)) ? 0 : 1;
+}
+
+int probeMinimize() {
+  HWND window = waitForTopLevel("My App", nullptr);
+  if (window == nullptr) return 1;
+  ShowWindow(window, SW_MINIMIZE);
+  std::printf("iconic: %d\n", IsIconic(window) ? 1 : 0);
+  return 0;
 }
 
 int probeClose() {
@@ -113,24 +142,21 @@ int probePixelFormat() {
 }
 
 intptr_t keyProcedure(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  switch (message) {
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-      if (message == WM_KEYDOWN)
-        keyDown(static_cast<uint32_t>(wParam));
-      else
-        keyUp(static_cast<uint32_t>(wParam));
-      std::printf("%s %u eye %.3f %.3f %.3f\n", message == WM_KEYDOWN ? "down" : "up",
-                  static_cast<unsigned>(wParam), static_cast<double>(eyeX()),
-                  static_cast<double>(eyeY()), static_cast<double>(eyeZ()));
-      std::fflush(stdout);
-      return 0;
-    case WM_DESTROY:
-      postQuitMessage(0);
-      return 0;
-    default:
-      return defWindowProc(window, message, wParam, lParam);
+  const intptr_t result = windowProc(window, message, wParam, lParam);
+  const char* what = message == WM_KEYDOWN     ? "down"
+                     : message == WM_KEYUP     ? "up"
+                     : message == WM_SYSKEYUP  ? "sysup"
+                     : message == WM_KILLFOCUS ? "killfocus"
+                     : message == WM_CLOSE     ? "close"
+                                               : nullptr;
+  if (what != nullptr) {
+    std::printf("%s %u eye %.3f %.3f %.3f light %d behind %d\n", what,
+                static_cast<unsigned>(wParam), static_cast<double>(eyeX()),
+                static_cast<double>(eyeY()), static_cast<double>(eyeZ()), moveLight,
+                shadowFromBehind);
+    std::fflush(stdout);
   }
+  return result;
 }
 
 // The program's loop with stepNavigation in place of the frame: held keys
@@ -147,7 +173,11 @@ int probeKeys() {
   Message message;
   for (;;) {
     if (peekMessage(message)) {
-      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      if (message.message == WM_QUIT) {
+        std::printf("released: %d\n",
+                    GLContext.renderingContext == nullptr && wglGetCurrentContext() == nullptr);
+        return static_cast<int>(message.wParam);
+      }
       translateMessage(message);
       dispatchMessage(message);
     } else {
@@ -159,10 +189,15 @@ int probeKeys() {
 
 }  // namespace
 
+// The window procedure's hooks, for the key probe's window.
+void firstStartUpStep(WindowHandle) {}
+void onClose(WindowHandle) {}
+
 int main(int argc, char** argv) {
   std::string what = argc > 1 ? argv[1] : "";
   int result = 2;
-  if (what == "window") result = probeWindow();
+  if (what == "window" || what == "resize") result = probeWindow(what == "resize");
+  if (what == "minimize") result = probeMinimize();
   if (what == "close") result = probeClose();
   if (what == "messagebox") result = probeMessageBox();
   if (what == "screen") result = probeScreen();
