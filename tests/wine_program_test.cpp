@@ -51,13 +51,9 @@ const std::string probe = windowsBuild + "/tests/windows/win32_probe.exe";
 // Runs a command to its end; its exit code, with its output in `output`.
 int run(const std::vector<std::string>& command, std::string& output, int timeoutMs = 60000,
         const std::string& folder = "/") {
-  ChildProcess child;
-  if (!startCommand(child, command, folder)) return -1;
-  int code = waitForExit(child, timeoutMs);
+  const int code = runCommand(command, output, timeoutMs, folder);
   // Windows programs end their lines with CR LF.
-  output.clear();
-  for (char c : child.output)
-    if (c != '\r') output += c;
+  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
   return code;
 }
 
@@ -199,8 +195,13 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
     std::string argument;
     std::string says;
   };
-  for (const Case& c : {Case{false, "", "\"shadow2.3DS\" could not be opened in the working "
-                                        "folder."},
+  // The working folder, the program's own and the installed data folder beside it.
+  std::string folders = "Z:" + std::string(folder) + "\nZ:" + windowsBuild + "\nZ:" +
+                        (std::filesystem::path(windowsBuild).parent_path() /
+                         "share/shadow-volume-demo").string();
+  std::replace(folders.begin(), folders.end(), '/', '\\');
+  for (const Case& c : {Case{false, "", "\"shadow2.3DS\" is in none of the folders looked in:\n" +
+                                            folders},
                         Case{false, given, "\"" + given + "\" could not be opened."},
                         Case{true, "", "\"shadow2.3DS\" holds no mesh."}}) {
     SCOPED_TRACE(c.says);

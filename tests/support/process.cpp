@@ -71,3 +71,13 @@ int waitForExit(ChildProcess& child, int timeoutMs) {
 }
 
 void signalProgram(ChildProcess& child, int signal) { kill(child.pid, signal); }
+
+int runCommand(const std::vector<std::string>& command, std::string& output, int timeoutMs,
+               const std::string& folder) {
+  ChildProcess child;
+  output.clear();
+  if (!startCommand(child, command, folder)) return -1;
+  const int code = waitForExit(child, timeoutMs);
+  output = child.output;
+  return code;
+}

@@ -25,3 +25,7 @@ int waitForExit(ChildProcess& child, int timeoutMs);
 // Reads whatever the child has written so far into child.output.
 void collectOutput(ChildProcess& child);
 void signalProgram(ChildProcess& child, int signal);
+// Runs a command in folder to its end: its exit code as waitForExit gives it,
+// with what it wrote in `output`.
+int runCommand(const std::vector<std::string>& command, std::string& output,
+               int timeoutMs = 60000, const std::string& folder = "/");
