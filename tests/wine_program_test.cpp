@@ -15,11 +15,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -29,6 +31,7 @@
 #include "shadow/normals.h"
 #include "support/box_scene.h"
 #include "support/chunk_writer.h"
+#include "support/file_tree.h"
 #include "support/mesh_ray_cast.h"
 #include "support/process.h"
 #include "support/separate_objects.h"
@@ -449,6 +452,62 @@ TEST_F(WineProgram, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDo
       takeStartPicture({wineWindowed, scene, texture}, folder, width, height, picture, &said));
   EXPECT_NE(said.find(scene + separateObjectsNote), std::string::npos) << said;
   std::filesystem::remove_all(base);
+}
+
+// cpack's zip of the Windows build holds the folder a user unpacks: the two
+// programs, importing Windows' own DLLs only, with the data beside them.
+// Started from another, empty folder, the unpacked demo_windowed.exe finds
+// its data beside itself and draws what the build's draws from data/.
+TEST_F(WineProgram, ZipFromCPackRunsFromAnyFolderOnWindowsOwnDlls) {
+  char made[] = "/tmp/wine_zip_XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr);
+  const std::filesystem::path folder = made;
+  std::string output;
+  ASSERT_EQ(run({CPACK_COMMAND, "-B", (folder / "package").string()}, output, 120000,
+                windowsBuild), 0)
+      << output;
+  std::filesystem::create_directories(folder / "unpacked");
+  std::filesystem::create_directories(folder / "empty");
+  const std::string zip = (folder / "package/shadow-volume-demo.zip").string();
+  ASSERT_EQ(run({CMAKE_COMMAND, "-E", "tar", "xf", zip}, output, 60000,
+                (folder / "unpacked").string()), 0)
+      << output;
+  const std::filesystem::path unpacked = folder / "unpacked/shadow-volume-demo";
+  EXPECT_EQ(filesUnder(folder / "unpacked"),
+            (std::vector<std::string>{"shadow-volume-demo/demo_fullscreen.exe",
+                                      "shadow-volume-demo/demo_windowed.exe",
+                                      "shadow-volume-demo/shadow2.3DS",
+                                      "shadow-volume-demo/txt.tif"}));
+  const std::vector<std::string> windowsOwn{"DDRAW.DLL", "GDI32.DLL",  "GLU32.DLL",
+                                            "KERNEL32.DLL", "MSVCRT.DLL", "OPENGL32.DLL",
+                                            "USER32.DLL", "WINMM.DLL"};
+  for (const char* program : {"demo_windowed.exe", "demo_fullscreen.exe"}) {
+    ASSERT_EQ(run({"x86_64-w64-mingw32-objdump", "-p", (unpacked / program).string()}, output), 0);
+    std::istringstream lines(output);
+    int imports = 0;
+    for (std::string line; std::getline(lines, line);) {
+      const size_t at = line.find("DLL Name: ");
+      if (at == std::string::npos) continue;
+      std::string dll = line.substr(at + 10);
+      std::transform(dll.begin(), dll.end(), dll.begin(),
+                     [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+      EXPECT_NE(std::find(windowsOwn.begin(), windowsOwn.end(), dll), windowsOwn.end())
+          << program << " imports " << dll;
+      ++imports;
+    }
+    EXPECT_GE(imports, 7) << output;
+  }
+
+  int width = 0, height = 0, fromDataWidth = 0, fromDataHeight = 0;
+  std::vector<uint32_t> picture, fromData;
+  ASSERT_NO_FATAL_FAILURE(
+      takeStartPicture({wineWindowed}, DATA_DIR, fromDataWidth, fromDataHeight, fromData));
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture({(unpacked / "demo_windowed.exe").string()},
+                                           folder / "empty", width, height, picture));
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(width, fromDataWidth);
+  EXPECT_EQ(height, fromDataHeight);
+  EXPECT_TRUE(picture == fromData) << "not the picture drawn from data/";
 }
 
 }  // namespace
