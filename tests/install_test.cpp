@@ -124,7 +124,7 @@ TEST(Install, PackagesHoldOnlyTheDemoTheDebDependsOnRuntimesAndRunsWhereExtracte
   ASSERT_EQ(runCommand({"tar", "xzf", tarball.string(), "-C", (folder / "tar").string()}, output),
             0)
       << output;
-  // One folder, named as the tarball.
+  // It unpacks into one folder of its own.
   EXPECT_EQ(filesUnder(fs::directory_iterator(folder / "tar")->path()), installedFiles);
   ASSERT_EQ(runCommand({"dpkg-deb", "-x", deb.string(), (folder / "deb").string()}, output), 0)
       << output;
