@@ -25,24 +25,28 @@ DataFiles findDataFiles(const CommandLine& commandLine, const std::string& progr
                         bool besideProgram) {
   const std::string& scene = commandLine.scenePath;
   const std::string& texture = commandLine.texturePath;
-  // Found in the working folder the names stay relative, as a user gave them.
-  if (commandLine.scenePathGiven || holds(".", scene)) return {scene, texture, ""};
+  if (commandLine.scenePathGiven) return {scene, texture, ""};
   std::error_code error;
   std::vector<fs::path> folders{fs::current_path(error)};
   if (error) folders.front() = ".";
   if (!programFolder.empty()) {
     const fs::path program(programFolder);
-    for (const fs::path& folder : {program, (program / installedDataFromProgram).lexically_normal()})
-      if ((besideProgram || folder != program) &&
-          std::find(folders.begin(), folders.end(), folder) == folders.end())
-        folders.push_back(folder);
+    const fs::path installed = (program / installedDataFromProgram).lexically_normal();
+    for (const fs::path& folder : {program, installed}) {
+      const bool looked = std::find(folders.begin(), folders.end(), folder) != folders.end();
+      if (!looked && (besideProgram || folder != program)) folders.push_back(folder);
+    }
   }
   std::string notFound = "\"" + scene + "\" is in none of the folders looked in:";
   for (const fs::path& folder : folders) {
-    if (folder != folders.front() && holds(folder, scene)) {
+    if (!holds(folder, scene)) {
+      notFound += "\n" + folder.string();
+    } else if (folder == folders.front()) {
+      // Found in the working folder the names stay relative, as a user gave them.
+      return {scene, texture, ""};
+    } else {
       return {(folder / scene).string(), (folder / texture).string(), ""};
     }
-    notFound += "\n" + folder.string();
   }
   return {scene, texture, notFound};
 }
