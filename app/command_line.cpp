@@ -64,16 +64,18 @@ CommandLine readCommandLine(const char* text) {
   if (paths.size() > 2) {
     commandLine.mistake = "a scene and a texture at most; \"" + paths[2] + "\" is one too many";
   }
-  if (paths.size() > 0) commandLine.scenePath = paths[0];
+  commandLine.scenePathGiven = paths.size() > 0;
+  if (commandLine.scenePathGiven) commandLine.scenePath = paths[0];
   if (paths.size() > 1) commandLine.texturePath = paths[1];
   return commandLine;
 }
 
 std::string usageText(const char* programName) {
   return std::string("Usage: ") + programName + " [--all-meshes] [SCENE [TEXTURE]]\n" +
-         "Draws the 3D Studio scene SCENE (\"shadow2.3DS\" when not given) with the TIFF\n"
-         "image TEXTURE (\"txt.tif\" when not given) on it, both from the working folder\n"
-         "unless the path says otherwise.\n"
+         "Draws the 3D Studio scene SCENE with the TIFF image TEXTURE (\"txt.tif\" when\n"
+         "not given) on it, both from the working folder unless the path says otherwise.\n"
+         "Without SCENE they are \"shadow2.3DS\" and \"txt.tif\" from the working folder\n"
+         "when it holds that scene, else from the demo's installed data folder.\n"
          "\n"
          "  --all-meshes  draw every mesh of the scene, joined into one, so that they\n"
          "                shadow each other; without it only the first is drawn\n"

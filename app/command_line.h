@@ -11,6 +11,9 @@
 struct CommandLine {
   std::string scenePath = "shadow2.3DS";
   std::string texturePath = "txt.tif";
+  // Without a scene on the command line, start-up looks for the default
+  // files in more than the working folder (app/data_files.h).
+  bool scenePathGiven = false;
   bool allMeshes = false;
   bool helpAsked = false;
   std::string mistake;  // what was wrong with the command line; empty when nothing

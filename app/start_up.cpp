@@ -1,9 +1,10 @@
 // The start-up sequence, once, before the first frame: texture file, OpenGL
 // context, scene file, the drawn mesh's normals and edge list, the shadow
 // volume over it, fixed render state, the texture upload and the start view.
-// The files are those the command line names. The drawn mesh is the scene's
-// first, with a note on standard error when the scene holds more, or with
-// --all-meshes every mesh joined into one.
+// The files are those the command line names, or else the bundled ones
+// found in the working folder or the installed data folder. The drawn mesh
+// is the scene's first, with a note on standard error when the scene holds
+// more, or with --all-meshes every mesh joined into one.
 //
 // The program cannot go on without an OpenGL context or without a scene that
 // has a mesh: it then says what was wrong in a message box and quits with a
@@ -19,6 +20,7 @@
 
 #include "app/app.h"
 #include "app/command_line.h"
+#include "app/data_files.h"
 #include "app/navigation.h"
 #include "app/texture_upload.h"
 #include "assets/join_meshes.h"
@@ -75,8 +77,9 @@ Mesh* meshToDraw(const Scene& scene, const char* scenePath, bool allMeshes) {
 }  // namespace
 
 void startUp(WindowHandle window) {
-  const char* const sceneFile = theCommandLine.scenePath.c_str();
-  const char* const textureFile = theCommandLine.texturePath.c_str();
+  const DataFiles files = findDataFiles(theCommandLine, programFolder(), dataBesideProgram);
+  const char* const sceneFile = files.scenePath.c_str();
+  const char* const textureFile = files.texturePath.c_str();
   firstStartUpStep(window);
   theTexture = new TiffImage();
   theTexture->read(textureFile);
@@ -87,7 +90,9 @@ void startUp(WindowHandle window) {
   }
   theScene = readScene(sceneFile, 1);
   if (theScene == nullptr) {
-    stopStartUp(std::string("\"") + sceneFile + "\" " + whatIsWrongWith(sceneFile));
+    stopStartUp(!files.notFound.empty()
+                    ? files.notFound
+                    : std::string("\"") + sceneFile + "\" " + whatIsWrongWith(sceneFile));
     return;
   }
   if (theScene->meshCount < 1) {

@@ -45,6 +45,9 @@ using InstanceHandle = HINSTANCE;
 using Message = MSG;
 using Rect = RECT;
 
+// An unpacked Windows zip holds the programs with their data beside them.
+constexpr bool dataBesideProgram = true;
+
 #else
 
 struct PlatformWindow;
@@ -55,6 +58,9 @@ using WindowHandle = PlatformWindow*;
 using DeviceContext = PlatformDeviceContext*;
 using RenderingContext = PlatformRenderingContext*;
 using InstanceHandle = const void*;
+
+// Programs live in a bin folder here, their data in a share folder of its own.
+constexpr bool dataBesideProgram = false;
 
 // Messages.
 constexpr uint32_t WM_CREATE = 0x0001;
@@ -216,6 +222,9 @@ void showMessageBox(const char* title, const char* text);
 char* programCommandLine(int argc, char** argv);
 // The program's file name without its folder or ".exe", for the usage text.
 const char* programName();
+// The folder the running program's file is in, symbolic links resolved on
+// Linux; empty when the system does not tell.
+const char* programFolder();
 // Whether standard output and error reach the user. A Windows GUI program
 // has them only when started with them redirected or from a console, which
 // it then attaches to; false when started from the desktop.

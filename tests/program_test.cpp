@@ -1,11 +1,12 @@
 // The built program as a user starts it: from the data folder it opens its
 // window and closes cleanly on a window manager's close request and on each
 // close signal; resized, its picture fills the window; minimized, it waits;
-// from a folder without its files, or where the scene is no regular file, it
-// says so and exits non-zero, and a close signal ends it while it says so;
-// without a display it says which one is missing; a texture it cannot use is
-// named on standard error and the mesh drawn untextured. Its command line:
-// --help, mistakes, paths with spaces and --all-meshes.
+// from a folder without its files it names every folder it looked in, where
+// the scene is no regular file it says so, and exits non-zero, and a close
+// signal ends it while it says so; without a display it says which one is
+// missing; a texture it cannot use is named on standard error and the mesh
+// drawn untextured. Its command line: --help, mistakes, paths with spaces and
+// --all-meshes.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -250,7 +251,12 @@ TEST(Program, WithoutItsSceneFileItSaysSoAndExitsNonZero) {
   int exitCode = waitForExit(child, 20000);
   EXPECT_NE(exitCode, 0);
   EXPECT_NE(exitCode, -1) << "the program did not end: " << child.output;
-  EXPECT_NE(child.output.find("\"shadow2.3DS\" could not be opened"), std::string::npos)
+  // The working folder, then the installed data folder beside the program's.
+  const std::string folders =
+      std::filesystem::canonical(folder).string() + "\n" +
+      (std::filesystem::canonical(BINARY_DIR).parent_path() / "share/shadow-volume-demo").string();
+  EXPECT_NE(child.output.find("\"shadow2.3DS\" is in none of the folders looked in:\n" + folders),
+            std::string::npos)
       << child.output;
   closeX11Client(client);
   rmdir(folder);

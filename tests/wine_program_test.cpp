@@ -32,6 +32,7 @@
 #include "shadow/normals.h"
 #include "support/box_scene.h"
 #include "support/chunk_writer.h"
+#include "support/file_tree.h"
 #include "support/mesh_ray_cast.h"
 #include "support/process.h"
 #include "support/separate_objects.h"
@@ -53,13 +54,9 @@ const std::string probe = windowsBuild + "/tests/windows/win32_probe.exe";
 // Runs a command to its end; its exit code, with its output in `output`.
 int run(const std::vector<std::string>& command, std::string& output, int timeoutMs = 60000,
         const std::string& folder = "/") {
-  ChildProcess child;
-  if (!startCommand(child, command, folder)) return -1;
-  int code = waitForExit(child, timeoutMs);
+  const int code = runCommand(command, output, timeoutMs, folder);
   // Windows programs end their lines with CR LF.
-  output.clear();
-  for (char c : child.output)
-    if (c != '\r') output += c;
+  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
   return code;
 }
 
@@ -260,10 +257,15 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
     std::string argument;
     std::string says;
   };
-  for (const Case& c : {Case{false, "", "\"shadow2.3DS\" could not be opened in the working "
-                                        "folder."},
-                        Case{false, given, "\"" + given + "\" could not be opened."},
-                        Case{true, "", "\"shadow2.3DS\" holds no mesh."}}) {
+  // The working folder, the program's own and the installed data folder beside it.
+  std::string folders =
+      "Z:" + std::string(folder) + "\nZ:" + windowsBuild + "\nZ:" +
+      (std::filesystem::path(windowsBuild).parent_path() / "share/shadow-volume-demo").string();
+  std::replace(folders.begin(), folders.end(), '/', '\\');
+  for (const Case& c :
+       {Case{false, "", "\"shadow2.3DS\" is in none of the folders looked in:\n" + folders},
+        Case{false, given, "\"" + given + "\" could not be opened."},
+        Case{true, "", "\"shadow2.3DS\" holds no mesh."}}) {
     SCOPED_TRACE(c.says);
     if (c.withScene) {
       // A main chunk and nothing in it: a 3D Studio file without a mesh.
@@ -538,6 +540,50 @@ TEST_F(WineProgram, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDo
       takeStartPicture({wineWindowed, scene, texture}, folder, width, height, picture, &said));
   EXPECT_NE(said.find(scene + separateObjectsNote), std::string::npos) << said;
   std::filesystem::remove_all(base);
+}
+
+// cpack's zip of the Windows build holds the folder a user unpacks: the two
+// programs, importing Windows' own DLLs only, with the data beside them.
+// Started from another, empty folder, the unpacked demo_windowed.exe finds
+// its data beside itself and draws what the build's draws from data/.
+TEST_F(WineProgram, ZipFromCPackRunsFromAnyFolderOnWindowsOwnDlls) {
+  char made[] = "/tmp/wine_zip_XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr);
+  const std::filesystem::path folder = made;
+  std::string output;
+  ASSERT_EQ(run({CPACK_COMMAND, "-B", (folder / "package").string()}, output, 120000, windowsBuild),
+            0)
+      << output;
+  std::filesystem::create_directories(folder / "unpacked");
+  std::filesystem::create_directories(folder / "empty");
+  const std::string zip = (folder / "package/shadow-volume-demo.zip").string();
+  ASSERT_EQ(
+      run({CMAKE_COMMAND, "-E", "tar", "xf", zip}, output, 60000, (folder / "unpacked").string()),
+      0)
+      << output;
+  const std::filesystem::path unpacked = folder / "unpacked/shadow-volume-demo";
+  EXPECT_EQ(filesUnder(folder / "unpacked"),
+            (std::vector<std::string>{
+                "shadow-volume-demo/demo_fullscreen.exe", "shadow-volume-demo/demo_windowed.exe",
+                "shadow-volume-demo/shadow2.3DS", "shadow-volume-demo/txt.tif"}));
+  for (const auto& [program, imports] : {std::pair<const char*, const char*>{"demo_windowed", ""},
+                                         {"demo_fullscreen", "DDRAW.dll "}}) {
+    const std::string objdump =
+        "x86_64-w64-mingw32-objdump -p " + (unpacked / program).string() +
+        ".exe | sed -n 's/^\\s*DLL Name: //p' | LC_ALL=C sort | tr '\\n' ' '";
+    ASSERT_EQ(run({"sh", "-c", objdump}, output), 0);
+    EXPECT_EQ(output,
+              std::string(imports) +
+                  "GDI32.dll GLU32.dll KERNEL32.dll OPENGL32.dll USER32.dll WINMM.dll msvcrt.dll ");
+  }
+
+  int width = 0, height = 0;
+  std::vector<uint32_t> picture, fromData;
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture({wineWindowed}, DATA_DIR, width, height, fromData));
+  ASSERT_NO_FATAL_FAILURE(takeStartPicture({(unpacked / "demo_windowed.exe").string()},
+                                           folder / "empty", width, height, picture));
+  std::filesystem::remove_all(folder);
+  EXPECT_TRUE(picture == fromData) << "not the picture drawn from data/";
 }
 
 }  // namespace

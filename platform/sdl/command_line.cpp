@@ -1,7 +1,9 @@
 // The command line as WinMain takes it, made from the words the shell gave:
 // each word quoted by Windows' rules, so that splitting the text by those
 // rules gives every word back unchanged, spaces, quotes and backslashes
-// included. Standard output and error are the process's own.
+// included. Standard output and error are the process's own. The program's
+// folder is SDL's base path, which on Linux is /proc/self/exe's.
+#include <SDL.h>
 #include <errno.h>
 
 #include <string>
@@ -42,5 +44,16 @@ char* programCommandLine(int argc, char** argv) {
 }
 
 const char* programName() { return program_invocation_short_name; }
+
+const char* programFolder() {
+  static const std::string folder = [] {
+    char* base = SDL_GetBasePath();
+    std::string path = base != nullptr ? base : "";
+    SDL_free(base);
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  }();
+  return folder.c_str();
+}
 
 bool standardStreamsReachUser() { return true; }

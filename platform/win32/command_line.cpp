@@ -1,4 +1,5 @@
-// The command line, the program's name and standard streams on Win32.
+// The command line, the program's name and folder, and standard streams on
+// Win32.
 //
 // The command line is the process's own without the program's name, as
 // WinMain is given it. A GUI program gets standard output and error only
@@ -27,15 +28,41 @@ char* programCommandLine(int, char**) {
   return at;
 }
 
+namespace {
+
+// The .exe's full path; longer than MAX_PATH too, where the system allows.
+const std::string& programPath() {
+  static const std::string path = [] {
+    std::string text(MAX_PATH, '\0');
+    for (;;) {
+      const DWORD size = static_cast<DWORD>(text.size());
+      const DWORD length = GetModuleFileNameA(nullptr, text.data(), size);
+      if (length < size) return text.substr(0, length);
+      if (size >= 32768) return std::string();
+      text.resize(2 * text.size());
+    }
+  }();
+  return path;
+}
+
+}  // namespace
+
 const char* programName() {
   static const std::string name = [] {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string file = path;
+    std::string file = programPath();
     file.erase(0, file.find_last_of("\\/") + 1);
     return file.substr(0, file.rfind('.'));
   }();
   return name.c_str();
+}
+
+const char* programFolder() {
+  static const std::string folder = [] {
+    const std::string& path = programPath();
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+  }();
+  return folder.c_str();
 }
 
 bool standardStreamsReachUser() {

@@ -93,3 +93,13 @@ double coreShare(const ChildProcess& child, int milliseconds) {
   return static_cast<double>(ticks() - before) / static_cast<double>(sysconf(_SC_CLK_TCK)) /
          (milliseconds / 1000.0);
 }
+
+int runCommand(const std::vector<std::string>& command, std::string& output, int timeoutMs,
+               const std::string& folder) {
+  ChildProcess child;
+  output.clear();
+  if (!startCommand(child, command, folder)) return -1;
+  const int code = waitForExit(child, timeoutMs);
+  output = child.output;
+  return code;
+}

@@ -29,3 +29,7 @@ void signalProgram(ChildProcess& child, int signal);
 // of one core (1.0: one core busy throughout). Under Wine the Windows program
 // runs in the process Wine was started as.
 double coreShare(const ChildProcess& child, int milliseconds);
+// Runs a command in folder to its end: its exit code as waitForExit gives it,
+// with what it wrote in `output`.
+int runCommand(const std::vector<std::string>& command, std::string& output,
+               int timeoutMs = 60000, const std::string& folder = "/");
