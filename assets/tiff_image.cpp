@@ -92,7 +92,7 @@ constexpr int32_t horizontalDifferencing = 2;
 constexpr int32_t planesApart = 2;
 constexpr int32_t lowBitFirst = 2;  // FillOrder 2
 constexpr int32_t firstFreeCode = 258;
-constexpr size_t copySlack = 16;  // bytes copyString may move at once
+constexpr size_t copySlack = 16;  // bytes putString may move at once
 constexpr uint64_t maxBytesPerCode = 4096;
 constexpr uint64_t minBitsPerCode = 9;
 constexpr uint64_t packBitsMostPerByte = 64;  // a repeat of 128 bytes in two
@@ -187,20 +187,20 @@ inline int32_t codeInEightBytes(const uint8_t* p, uint64_t bit, int32_t width) {
   return static_cast<int32_t>((word << (bit % 8)) >> (64 - width));
 }
 
-// Copies a string to the output, no more than room bytes; returns how many.
-// A short string goes as one fixed-size copy instead of a call for a few
-// bytes, which reads and writes copySlack bytes: the string must lie before
-// the output or in a block with copySlack bytes after its start (the single
-// bytes' block is padded so), and what lands past the string is where later
-// output goes, or is cleared when the strip ends.
-inline size_t copyString(uint8_t* to, size_t room, const uint8_t* from, size_t length) {
+// Copies a string to the output, as much of it as fits before end; false
+// when not all of it did. A short string goes as one fixed-size copy instead
+// of a call for a few bytes, which reads and writes copySlack bytes: the
+// string must lie before the output or in a block with copySlack bytes after
+// its start (the single bytes' block is padded so), and what lands past the
+// string is where later output goes, or is cleared when the strip ends.
+inline bool putString(uint8_t* to, const uint8_t* end, const uint8_t* from, size_t length) {
+  const size_t room = static_cast<size_t>(end - to);
   if (length <= copySlack && room >= copySlack) {
     std::memmove(to, from, copySlack);
-    return length;
+    return true;
   }
-  size_t count = std::min(length, room);
-  if (count > 0) std::memcpy(to, from, count);
-  return count;
+  std::memcpy(to, from, std::min(length, room));
+  return length <= room;
 }
 
 // A compressed strip's bytes, in a buffer that grows to the largest strip met.
@@ -755,7 +755,8 @@ size_t TiffImage::decodeLzw(const uint8_t* data, size_t size, uint8_t* const ima
     codeBits[next] = static_cast<int32_t>((oldLength + 1) * 8);
     advanceTable(next, currentWidth, widthMask);
   };
-  for (bool more = firstString(); more && out < end;) {
+  // Once the image is full the strip's remaining codes are passed over.
+  for (bool more = firstString(); more;) {
     int32_t code = fetchCode();
     if (code < next) {
       size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
@@ -767,19 +768,25 @@ size_t TiffImage::decodeLzw(const uint8_t* data, size_t size, uint8_t* const ima
         more = firstString();
         continue;
       }
-      size_t written = copyString(out, static_cast<size_t>(end - out), codeString[code], length);
+      if (!putString(out, end, codeString[code], length)) {
+        out = end;
+        break;
+      }
       addEntry();
       old = out;
       oldLength = length;
-      out += written;
+      out += length;
     } else if (code == next) {
-      size_t room = static_cast<size_t>(end - out);
-      size_t written = copyString(out, room, old, oldLength);
-      if (written < room) out[written++] = old[0];
+      // The previous string followed by its own first byte.
+      if (!putString(out, end, old, oldLength) || out + oldLength == end) {
+        out = end;
+        break;
+      }
+      out[oldLength] = old[0];
       addEntry();
       old = out;
       oldLength += 1;
-      out += written;
+      out += oldLength;
     } else {
       break;  // a code beyond the next entry
     }
@@ -787,7 +794,7 @@ size_t TiffImage::decodeLzw(const uint8_t* data, size_t size, uint8_t* const ima
   bitPosition = bit;
   codeWidth = currentWidth;
   nextCode = next;
-  // copyString may have run up to copySlack bytes past the output; what the
+  // putString may have run up to copySlack bytes past the output; what the
   // strips do not reach stays zero.
   std::memset(out, 0, std::min(copySlack, static_cast<size_t>(end - out)));
   codeData = nullptr;
