@@ -155,40 +155,37 @@ TEST(TiffStrips, UncompressedStripsReadAsEachOnItsOwnWhereverTheyLie) {
   auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
   const std::string path = tempPath("tiff_strip_runs.tif");
   for (int round = 0; round < 40; ++round) {
-    const int width = 1 + static_cast<int>(pick(120));
-    const int height = 1 + static_cast<int>(pick(400));
-    const size_t imageBytes = static_cast<size_t>(width * height) * 3;
-    const size_t count = 1 + pick(30);
+    const int width = 1 + static_cast<int>(pick(120)), height = 1 + static_cast<int>(pick(400));
+    const size_t imageBytes = static_cast<size_t>(width * height) * 3, count = 1 + pick(30);
     const int predictor = 1 + round % 2;
     TiffParts parts = makeTiffParts({width, height, 3, 1, predictor}, std::vector<uint8_t>(imageBytes));
     parts.strips.clear();
-    findEntry(parts, 273)->values.assign(count, 0);
-    findEntry(parts, 279)->values.assign(count, 0);
-    size_t end = assembleTiff(parts).size();  // strips go after the directory
-    std::vector<size_t> order(count);
-    for (size_t i = 0; i < count; ++i) order[i] = pick(2) == 0 ? i : count - 1 - i;
-    for (size_t i : order) {
-      size_t size = pick(imageBytes * 3 / count + 1);
-      size_t offset = pick(3) != 0 ? end : pick(4) == 0 ? end - std::min(end, pick(64)) : end + pick(100);
-      findEntry(parts, 273)->values[i] = static_cast<uint32_t>(offset);
-      findEntry(parts, 279)->values[i] = static_cast<uint32_t>(size);
-      end = std::max(end, offset + size);
-    }
+    std::vector<uint32_t>& offsets = findEntry(parts, 273)->values;
+    std::vector<uint32_t>& sizes = findEntry(parts, 279)->values;
+    offsets.assign(count, 0);
+    sizes.assign(count, 0);
     const size_t headBytes = assembleTiff(parts).size();
+    size_t end = headBytes;
+    for (size_t k = 0; k < count; ++k) {
+      size_t i = round % 4 < 2 ? k : count - 1 - k;
+      size_t at = pick(3) != 0 ? end : pick(4) == 0 ? end - pick(64) : end + pick(100);
+      offsets[i] = static_cast<uint32_t>(at);
+      sizes[i] = static_cast<uint32_t>(pick(imageBytes * 3 / count + 1));
+      end = std::max(end, at + sizes[i]);
+    }
     const size_t fileBytes = std::max(end - pick(200), headBytes + imageBytes);
-    if (pick(4) == 0) findEntry(parts, 273)->values[pick(count)] = static_cast<uint32_t>(fileBytes);
+    if (pick(4) == 0) offsets[pick(count)] = static_cast<uint32_t>(fileBytes);
     std::vector<uint8_t> file = randomBytes(fileBytes, static_cast<uint32_t>(round));
     std::vector<uint8_t> head = assembleTiff(parts);
     std::copy(head.begin(), head.end(), file.begin());
 
     std::vector<uint8_t> expected;
     for (size_t i = 0; i < count; ++i) {
-      size_t offset = findEntry(parts, 273)->values[i];
-      if (offset >= file.size()) continue;
-      size_t size = std::min<size_t>(findEntry(parts, 279)->values[i], file.size() - offset);
-      size = std::min(size, imageBytes - expected.size());
-      expected.insert(expected.end(), file.begin() + static_cast<std::ptrdiff_t>(offset),
-                      file.begin() + static_cast<std::ptrdiff_t>(offset + size));
+      if (offsets[i] >= fileBytes) continue;
+      auto from = file.begin() + offsets[i];
+      expected.insert(expected.end(), from,
+                      from + static_cast<std::ptrdiff_t>(std::min<size_t>(
+                                 {sizes[i], fileBytes - offsets[i], imageBytes - expected.size()})));
     }
     expected.resize(imageBytes);
     if (predictor == 2) sumRowsPlainly(expected, static_cast<size_t>(width) * 3);
