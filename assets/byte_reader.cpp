@@ -19,7 +19,8 @@ bool inWindow(const ByteReader& reader, uint64_t count) {
 // shorter than it was (cut while being read, or failing) ends the reader there.
 void fillWindow(ByteReader& reader) {
   size_t wanted = static_cast<size_t>(std::min<uint64_t>(windowCapacity, bytesLeft(reader)));
-  reader.buffer.resize(windowCapacity);
+  // Near the end of a small file the window is no larger than what is left.
+  if (reader.buffer.size() < wanted) reader.buffer.resize(wanted);
   size_t got = readInputFile(reader.file, reader.position, reader.buffer.data(), wanted);
   reader.window = reader.buffer.data();
   reader.windowStart = reader.position;

@@ -92,8 +92,7 @@ constexpr int32_t horizontalDifferencing = 2;
 constexpr int32_t planesApart = 2;
 constexpr int32_t lowBitFirst = 2;  // FillOrder 2
 constexpr int32_t firstFreeCode = 258;
-constexpr int32_t lastTableEntry = 4094;  // filling it wraps the table index
-constexpr size_t copySlack = 16;  // bytes copyString may move at once
+constexpr size_t copySlack = 16;  // bytes putString may move at once
 constexpr uint64_t maxBytesPerCode = 4096;
 constexpr uint64_t minBitsPerCode = 9;
 constexpr uint64_t packBitsMostPerByte = 64;  // a repeat of 128 bytes in two
@@ -178,20 +177,30 @@ inline int32_t codeAt(const uint8_t* data, size_t size, uint64_t bit, int32_t wi
   return static_cast<int32_t>((word >> shift) & ((1u << width) - 1u));
 }
 
-// Copies a string to the output, no more than room bytes; returns how many.
-// A short string goes as one fixed-size copy instead of a call for a few
-// bytes, which reads and writes copySlack bytes: the string must lie before
-// the output or in a block with copySlack bytes after its start (the single
-// bytes' block is padded so), and what lands past the string is where later
-// output goes, or is cleared when the strip ends.
-inline size_t copyString(uint8_t* to, size_t room, const uint8_t* from, size_t length) {
-  if (length - 1 < copySlack && room >= copySlack) {
+// The same where the eight bytes from the code's first byte on lie inside the
+// strip, as they do for all but its last few codes: one load, no count.
+inline int32_t codeInEightBytes(const uint8_t* p, uint64_t bit, int32_t width) {
+  uint64_t word = static_cast<uint64_t>(p[0]) << 56 | static_cast<uint64_t>(p[1]) << 48 |
+                  static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
+                  static_cast<uint64_t>(p[4]) << 24 | static_cast<uint64_t>(p[5]) << 16 |
+                  static_cast<uint64_t>(p[6]) << 8 | p[7];
+  return static_cast<int32_t>((word << (bit % 8)) >> (64 - width));
+}
+
+// Copies a string to the output, as much of it as fits before end; false
+// when not all of it did. A short string goes as one fixed-size copy instead
+// of a call for a few bytes, which reads and writes copySlack bytes: the
+// string must lie before the output or in a block with copySlack bytes after
+// its start (the single bytes' block is padded so), and what lands past the
+// string is where later output goes, or is cleared when the strip ends.
+inline bool putString(uint8_t* to, const uint8_t* end, const uint8_t* from, size_t length) {
+  const size_t room = static_cast<size_t>(end - to);
+  if (length <= copySlack && room >= copySlack) {
     std::memmove(to, from, copySlack);
-    return length;
+    return true;
   }
-  size_t count = std::min(length, room);
-  if (count > 0) std::memcpy(to, from, count);
-  return count;
+  std::memcpy(to, from, std::min(length, room));
+  return length <= room;
 }
 
 // A compressed strip's bytes, in a buffer that grows to the largest strip met.
@@ -211,20 +220,45 @@ size_t readStrip(ByteReader& file, StripBuffer& buffer, uint64_t size) {
   return readBytes(file, buffer.bytes.get(), static_cast<size_t>(size));
 }
 
-// Moves on from the entry just filled: the width grows one code early, as TIFF
-// LZW writers switch, and after entry 4094 the index wraps to 259 with 9 bits.
-inline void advanceTable(int32_t& next, int32_t& width) {
-  if (next == 510) {
-    width = 10;
-  } else if (next == 1022) {
-    width = 11;
-  } else if (next == 2046) {
-    width = 12;
-  } else if (next == lastTableEntry) {
-    next = firstFreeCode;
-    width = 9;
+// Moves on from the entry just filled. The width grows one code early, as TIFF
+// LZW writers switch: once entry 510, 1022 or 2046 is filled, the next entry is
+// the last code the width can name (its mask). Filling entry 4094 wraps the
+// index to 259 with 9 bits.
+inline void advanceTable(int32_t& next, int32_t& width, const uint32_t* widthMask) {
+  if (++next == static_cast<int32_t>(widthMask[width])) {
+    if (width < 12) {
+      ++width;
+    } else {
+      next = firstFreeCode + 1;
+      width = 9;
+    }
   }
-  ++next;
+}
+
+// Undoes horizontal differencing on whole rows of 8-bit pixels of 3 or 4
+// samples: each sample becomes the sum, modulo 256, of itself and the samples
+// of its kind before it in its row. The sums are held apart per sample, so the
+// sums of a pixel do not wait on one another.
+void sumAlongRows(uint8_t* rows, size_t rowCount, size_t rowBytes, size_t samples) {
+  for (size_t row = 0; row < rowCount; ++row) {
+    uint8_t* p = rows + row * rowBytes;
+    uint8_t* end = p + rowBytes;
+    uint8_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    if (samples == 3) {
+      for (; p != end; p += 3) {
+        p[0] = s0 = static_cast<uint8_t>(s0 + p[0]);
+        p[1] = s1 = static_cast<uint8_t>(s1 + p[1]);
+        p[2] = s2 = static_cast<uint8_t>(s2 + p[2]);
+      }
+    } else {
+      for (; p != end; p += 4) {
+        p[0] = s0 = static_cast<uint8_t>(s0 + p[0]);
+        p[1] = s1 = static_cast<uint8_t>(s1 + p[1]);
+        p[2] = s2 = static_cast<uint8_t>(s2 + p[2]);
+        p[3] = s3 = static_cast<uint8_t>(s3 + p[3]);
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -558,25 +592,53 @@ void TiffImage::forEachStrip(uint64_t most, Visit visit) {
 }
 
 void TiffImage::readInterleavedRgb() {
-  uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(samplesPerPixel) *
-                   static_cast<uint64_t>(height);
-  pixels = new (std::nothrow) uint8_t[total]();
+  const size_t samples = static_cast<size_t>(samplesPerPixel);
+  const size_t rowBytes = static_cast<size_t>(width) * samples;
+  const uint64_t total = static_cast<uint64_t>(rowBytes) * static_cast<uint64_t>(height);
+  // Not cleared: the strips fill it from the start, and what they leave is
+  // cleared at the end.
+  pixels = new (std::nothrow) uint8_t[total];
   if (pixels == nullptr) return;
   pixelBytes = static_cast<int32_t>(total);
 
+  // Differences are summed as soon as a strip's rows are whole, while they are
+  // still in the cache.
+  size_t rowsSummed = 0;
+  auto sumRowsBefore = [&](size_t end) {
+    if (predictor != horizontalDifferencing) return;
+    size_t rows = end / rowBytes;
+    sumAlongRows(pixels + rowsSummed * rowBytes, rows - rowsSummed, rowBytes, samples);
+    rowsSummed = rows;
+  };
+  // Uncompressed strips that follow one another in the file, as writers lay
+  // out their many one-row strips, are read as one run straight into pixels.
+  uint64_t runStart = 0;
+  size_t runBytes = 0;
+  auto readRun = [&] {
+    seekTo(file, runStart);
+    outPosition += static_cast<int32_t>(readBytes(file, pixels + outPosition, runBytes));
+    runBytes = 0;
+  };
   StripBuffer strip;
   forEachStrip(std::numeric_limits<uint64_t>::max(), [&](uint32_t, uint64_t size) {
     if (compression == noCompression) {
-      size = std::min<uint64_t>(size, static_cast<uint64_t>(pixelBytes - outPosition));
-      outPosition += static_cast<int32_t>(
-          readBytes(file, pixels + outPosition, static_cast<size_t>(size)));
-    } else if (size_t got = readStrip(file, strip, size)) {
+      const uint64_t offset = file.position;
+      if (runBytes > 0 && offset != runStart + runBytes) readRun();
+      if (runBytes == 0) runStart = offset;
+      size_t room = static_cast<size_t>(pixelBytes - outPosition) - runBytes;
+      runBytes += static_cast<size_t>(std::min<uint64_t>(size, room));
+      return runBytes < static_cast<size_t>(pixelBytes - outPosition);
+    }
+    if (size_t got = readStrip(file, strip, size)) {
       decodeStrip(strip.bytes.get(), got);
       releaseStrings();
+      sumRowsBefore(static_cast<size_t>(outPosition));
     }
     return outPosition < pixelBytes;
   });
-  if (predictor == horizontalDifferencing) undoPredictor();
+  if (runBytes > 0) readRun();
+  std::memset(pixels + outPosition, 0, static_cast<size_t>(pixelBytes - outPosition));
+  sumRowsBefore(static_cast<size_t>(pixelBytes));
 }
 
 // Every strip lands at its own rows of its own plane, as RowsPerStrip places
@@ -643,75 +705,115 @@ size_t TiffImage::decodeLzw(const uint8_t* data, size_t size, uint8_t* const ima
   resetTable();
   // The steps of writeString, writeStringPlusFirst, addString and readCode,
   // with the decoder's state in locals: pixels are bytes, and every store to
-  // them would otherwise make the compiler fetch the fields anew.
-  // The string of the previous code is known by where it went out (oldAt,
-  // oldLength; none after a clear code), so the entry that extends it by the
-  // first byte of the next string is the oldLength + 1 bytes there.
+  // them would otherwise make the compiler fetch the fields anew (the clear
+  // and end codes are named by constants for the same reason).
+  // The string of the previous code is known by where it went out (old,
+  // oldLength), so the entry that extends it by the first byte of the next
+  // string is the oldLength + 1 bytes there. The clear and end codes have no
+  // string: their length in the table is 0.
+  constexpr int32_t clear = 256;
+  constexpr int32_t endOfStrip = 257;
   const uint64_t bitsInStrip = static_cast<uint64_t>(size) * 8;
-  size_t out = 0;
+  // A code starting before this bit has eight bytes of the strip from its first byte on.
+  const uint64_t eightBytesEnd = size >= 8 ? (static_cast<uint64_t>(size) - 7) * 8 : 0;
+  uint8_t* const end = image + imageEnd;
+  uint8_t* out = image;
   uint64_t bit = 0;
   int32_t currentWidth = codeWidth;
   int32_t next = nextCode;
-  size_t oldAt = 0;
+  uint8_t* old = nullptr;
   size_t oldLength = 0;
-  auto addEntry = [&](size_t at, size_t length) {
-    codeString[next] = image + at;
-    codeBits[next] = static_cast<int32_t>(length * 8);
-    advanceTable(next, currentWidth);
-  };
-  while (out < imageEnd) {
-    if (bit + static_cast<uint64_t>(currentWidth) > bitsInStrip) {
-      bit = bitsInStrip;
-      break;
-    }
-    int32_t code = codeAt(data, size, bit, currentWidth);
-    bit += static_cast<uint64_t>(currentWidth);
-    size_t room = imageEnd - out;
-    if (code < next && static_cast<uint32_t>(code - clearCode) > 1u) {
-      // A single byte or a string of the table. Right after a clear code next
-      // is 258 until a single byte has gone out, so only single bytes come
-      // here without an old string.
-      size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
-      size_t written = copyString(image + out, room, codeString[code], length);
-      if (oldLength > 0) addEntry(oldAt, oldLength + 1);
-      oldAt = out;
-      oldLength = length;
-      out += written;
-    } else if (code == next && oldLength > 0) {
-      size_t written = copyString(image + out, room, image + oldAt, oldLength);
-      if (written < room) image[out + written++] = image[oldAt];
-      addEntry(oldAt, oldLength + 1);
-      oldAt = out;
-      oldLength += 1;
-      out += written;
-    } else if (code == clearCode) {
-      resetTable();
-      next = nextCode;
-      currentWidth = codeWidth;
-      oldLength = 0;
+  // The next code, or the end code once no whole code is left in the strip.
+  auto fetchCode = [&]() {
+    int32_t code;
+    if (bit < eightBytesEnd) {
+      code = codeInEightBytes(data + bit / 8, bit, currentWidth);
+    } else if (bit + static_cast<uint64_t>(currentWidth) <= bitsInStrip) {
+      code = codeAt(data, size, bit, currentWidth);
     } else {
-      break;  // the end code, a code beyond the next entry, or a table code after a clear code
+      bit = bitsInStrip;
+      return endOfStrip;
+    }
+    bit += static_cast<uint64_t>(currentWidth);
+    return code;
+  };
+  // At the strip's start and after a clear code the table holds single bytes
+  // only: the first string is one of them (after any further clear codes), and
+  // there is no string before it to extend. Any other code ends the strip.
+  auto firstString = [&]() {
+    int32_t code = fetchCode();
+    while (code == clear) code = fetchCode();
+    if (code > 255 || out == end) return false;
+    old = out;
+    oldLength = 1;
+    *out++ = static_cast<uint8_t>(code);
+    return true;
+  };
+  // The entry after the previous string: that string and the byte after it.
+  auto addEntry = [&]() {
+    codeString[next] = old;
+    codeBits[next] = static_cast<int32_t>((oldLength + 1) * 8);
+    advanceTable(next, currentWidth, widthMask);
+  };
+  // Once the image is full the strip's remaining codes are passed over.
+  for (bool more = firstString(); more;) {
+    int32_t code = fetchCode();
+    if (code < next) {
+      size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
+      if (length == 0) {  // the clear or the end code
+        if (code == endOfStrip) break;
+        resetTable();
+        next = nextCode;
+        currentWidth = codeWidth;
+        more = firstString();
+        continue;
+      }
+      if (!putString(out, end, codeString[code], length)) {
+        out = end;
+        break;
+      }
+      addEntry();
+      old = out;
+      oldLength = length;
+      out += length;
+    } else if (code == next) {
+      // The previous string followed by its own first byte.
+      if (!putString(out, end, old, oldLength) || out + oldLength == end) {
+        out = end;
+        break;
+      }
+      out[oldLength] = old[0];
+      addEntry();
+      old = out;
+      oldLength += 1;
+      out += oldLength;
+    } else {
+      break;  // a code beyond the next entry
     }
   }
   bitPosition = bit;
   codeWidth = currentWidth;
   nextCode = next;
-  // copyString may have run up to copySlack bytes past the output; what the
+  // putString may have run up to copySlack bytes past the output; what the
   // strips do not reach stays zero.
-  if (out < imageEnd) std::memset(image + out, 0, std::min(copySlack, imageEnd - out));
+  std::memset(out, 0, std::min(copySlack, static_cast<size_t>(end - out)));
   codeData = nullptr;
   codeBytes = 0;
-  return out;
+  return static_cast<size_t>(out - image);
 }
 
 void TiffImage::resetTable() {
   releaseStrings();
-  if (singleBytes == nullptr) singleBytes = new uint8_t[256 + copySlack]();
-  for (int i = 0; i < 256; ++i) {
-    singleBytes[i] = static_cast<uint8_t>(i);
-    codeString[i] = singleBytes + i;
-    codeBits[i] = 8;
+  // No code fills entries 0 to 255, so they are set once for an image.
+  if (singleBytes == nullptr) {
+    singleBytes = new uint8_t[256 + copySlack]();
+    for (int i = 0; i < 256; ++i) {
+      singleBytes[i] = static_cast<uint8_t>(i);
+      codeString[i] = singleBytes + i;
+      codeBits[i] = 8;
+    }
   }
+  codeBits[clearCode] = codeBits[eoiCode] = 0;
   nextCode = firstFreeCode;
   codeWidth = 9;
 }
@@ -767,7 +869,7 @@ void TiffImage::addString(int32_t a, int32_t b) {
   stringOwned[entry] = true;
   codeBits[entry] = static_cast<int32_t>(length * 8);
   tableEnd = std::max(tableEnd, entry + 1);
-  advanceTable(nextCode, codeWidth);
+  advanceTable(nextCode, codeWidth, widthMask);
 }
 
 bool TiffImage::inTable(int32_t code) const { return nextCode > code; }
@@ -775,26 +877,5 @@ bool TiffImage::inTable(int32_t code) const { return nextCode > code; }
 void TiffImage::undoPredictor() {
   if (pixels == nullptr || (samplesPerPixel != 3 && samplesPerPixel != 4)) return;
   size_t samples = static_cast<size_t>(samplesPerPixel);
-  size_t rowBytes = static_cast<size_t>(width) * samples;
-  // Running sums held apart per sample, so the sums of a pixel do not wait on
-  // one another.
-  for (int32_t row = 0; row < height; ++row) {
-    uint8_t* p = pixels + static_cast<size_t>(row) * rowBytes;
-    uint8_t* end = p + rowBytes;
-    uint8_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-    if (samples == 3) {
-      for (; p != end; p += 3) {
-        p[0] = s0 = static_cast<uint8_t>(s0 + p[0]);
-        p[1] = s1 = static_cast<uint8_t>(s1 + p[1]);
-        p[2] = s2 = static_cast<uint8_t>(s2 + p[2]);
-      }
-    } else {
-      for (; p != end; p += 4) {
-        p[0] = s0 = static_cast<uint8_t>(s0 + p[0]);
-        p[1] = s1 = static_cast<uint8_t>(s1 + p[1]);
-        p[2] = s2 = static_cast<uint8_t>(s2 + p[2]);
-        p[3] = s3 = static_cast<uint8_t>(s3 + p[3]);
-      }
-    }
-  }
+  sumAlongRows(pixels, static_cast<size_t>(height), static_cast<size_t>(width) * samples, samples);
 }

@@ -8,8 +8,10 @@
 // Other processes share the machine, so the two readers alternate round by
 // round (and which goes first), each timed in process CPU time, and the
 // medians are compared. Before timing, both readers' pixels are checked to be
-// equal. Also printed: the most heap our read held at once, beside the pixels
-// and the file's bytes it must hold.
+// equal. The processor and the load average before and after the timing are
+// printed with the ratios, and the highest ratio at the end. Also printed: the
+// most heap our read held at once, beside the pixels and the file's bytes it
+// must hold.
 //
 //   tiff_image_bench [rounds] [work folder]     (defaults: 21, the system's temp folder)
 #include <benchmark/benchmark.h>
@@ -21,6 +23,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <string>
@@ -142,6 +145,24 @@ int readsPerTiming(const std::string& path) {
   return std::clamp(static_cast<int>(0.1 / both), 1, 200);
 }
 
+std::string firstLineOf(const char* path, const std::string& starting) {
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(starting, 0) == 0) return line;
+  return "";
+}
+
+std::string processorName() {
+  std::string line = firstLineOf("/proc/cpuinfo", "model name");
+  size_t colon = line.find(':');
+  return colon == std::string::npos ? "unknown" : line.substr(colon + 2);
+}
+
+std::string loadAverage() {
+  std::string line = firstLineOf("/proc/loadavg", "");
+  return line.substr(0, line.find(' ', line.find(' ', line.find(' ') + 1) + 1));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,8 +182,12 @@ int main(int argc, char** argv) {
       {"data/txt.tif", DATA_DIR "/txt.tif"},
   };
 
+  std::printf("\nprocessor: %s\nload average before: %s\n", processorName().c_str(),
+              loadAverage().c_str());
   std::printf("\n%-26s %12s %14s %14s %9s\n", "image", "file bytes", "ours ms", "libtiff ms",
               "ours/lib");
+  double highest = 0;
+  std::string highestImage;
   for (const Image& image : images) {
     std::vector<uint8_t> ours = readWithTiffImage(image.path);
     std::vector<uint8_t> theirs = readWithLibtiff(image.path);
@@ -188,7 +213,13 @@ int main(int argc, char** argv) {
     std::printf("%-26s %12llu %14.3f %14.3f %9.2f\n", image.name.c_str(),
                 static_cast<unsigned long long>(std::filesystem::file_size(image.path)), a, b,
                 a / b);
+    if (a / b > highest) {
+      highest = a / b;
+      highestImage = image.name;
+    }
   }
+  std::printf("load average after: %s\nhighest ours/lib: %.2f (%s)\n", loadAverage().c_str(),
+              highest, highestImage.c_str());
 
   std::printf("\nmost heap held at once by one TiffImage read (bytes):\n");
   std::printf("%-26s %12s %12s %12s %12s\n", "image", "peak", "pixels", "file", "rest");

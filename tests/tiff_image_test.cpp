@@ -69,13 +69,20 @@ std::unique_ptr<TiffImage> readTiff(const std::vector<uint8_t>& bytes, bool* res
   return image;
 }
 
-// A one-strip LZW file of the given size whose strip holds exactly these bytes.
+// An LZW file of the given size whose strips hold exactly these bytes.
 std::vector<uint8_t> lzwFileWithStrips(int width, int height,
-                                       const std::vector<std::vector<uint8_t>>& strips) {
-  TiffParts parts = makeTiffParts({width, height, 3, 5}, std::vector<uint8_t>(
+                                       const std::vector<std::vector<uint8_t>>& strips,
+                                       int predictor = 1) {
+  TiffParts parts = makeTiffParts({width, height, 3, 5, predictor}, std::vector<uint8_t>(
                                       static_cast<size_t>(width * height * 3)));
   parts.strips = strips;
   return assembleTiff(parts);
+}
+
+// Horizontal differencing undone the plain way, over the whole image at once.
+void sumRowsPlainly(std::vector<uint8_t>& image, size_t rowBytes) {
+  for (size_t i = 0; i < image.size(); ++i)
+    if (i % rowBytes >= 3) image[i] = static_cast<uint8_t>(image[i] + image[i - 3]);
 }
 
 std::vector<uint8_t> decodeCodes(int width, const std::vector<int>& codes) {
@@ -136,6 +143,59 @@ TEST(TiffStrips, OutputBeyondTheImageIsDropped) {
   TiffParts lzw = makeTiffParts({4, 2, 3, 5}, pixels);
   lzw.strips = {lzwEncode(longer), lzwEncode(longer)};
   EXPECT_EQ(pixelsOf(*readTiff(assembleTiff(lzw))), pixels);
+}
+
+TEST(TiffStrips, UncompressedStripsReadAsEachOnItsOwnWhereverTheyLie) {
+  // Strips that follow one another in the file are read as one run, which must
+  // give what reading each strip by itself in turn gives: strips side by side,
+  // apart, in reverse order, overlapping, cut by the end of the file or past
+  // it, across the file reader's 64 KB windows, holding more or fewer bytes
+  // than the image, with and without the predictor.
+  std::mt19937 random(31);
+  auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  const std::string path = tempPath("tiff_strip_runs.tif");
+  for (int round = 0; round < 40; ++round) {
+    const int width = 1 + static_cast<int>(pick(120)), height = 1 + static_cast<int>(pick(400));
+    const size_t imageBytes = static_cast<size_t>(width * height) * 3, count = 1 + pick(30);
+    const int predictor = 1 + round % 2;
+    TiffParts parts = makeTiffParts({width, height, 3, 1, predictor}, std::vector<uint8_t>(imageBytes));
+    parts.strips.clear();
+    std::vector<uint32_t>& offsets = findEntry(parts, 273)->values;
+    std::vector<uint32_t>& sizes = findEntry(parts, 279)->values;
+    offsets.assign(count, 0);
+    sizes.assign(count, 0);
+    const size_t headBytes = assembleTiff(parts).size();
+    size_t end = headBytes;
+    for (size_t k = 0; k < count; ++k) {
+      size_t i = round % 4 < 2 ? k : count - 1 - k;
+      size_t at = pick(3) != 0 ? end : pick(4) == 0 ? end - pick(64) : end + pick(100);
+      offsets[i] = static_cast<uint32_t>(at);
+      sizes[i] = static_cast<uint32_t>(pick(imageBytes * 3 / count + 1));
+      end = std::max(end, at + sizes[i]);
+    }
+    const size_t fileBytes = std::max(end - pick(200), headBytes + imageBytes);
+    if (pick(4) == 0) offsets[pick(count)] = static_cast<uint32_t>(fileBytes);
+    std::vector<uint8_t> file = randomBytes(fileBytes, static_cast<uint32_t>(round));
+    std::vector<uint8_t> head = assembleTiff(parts);
+    std::copy(head.begin(), head.end(), file.begin());
+
+    std::vector<uint8_t> expected;
+    for (size_t i = 0; i < count; ++i) {
+      if (offsets[i] >= fileBytes) continue;
+      auto from = file.begin() + offsets[i];
+      expected.insert(expected.end(), from,
+                      from + static_cast<std::ptrdiff_t>(std::min<size_t>(
+                                 {sizes[i], fileBytes - offsets[i], imageBytes - expected.size()})));
+    }
+    expected.resize(imageBytes);
+    if (predictor == 2) sumRowsPlainly(expected, static_cast<size_t>(width) * 3);
+    EXPECT_EQ(pixelsOf(*readTiff(file)), expected) << round;
+    ASSERT_TRUE(writeFileBytes(path.c_str(), file));
+    TiffImage fromFile;
+    fromFile.read(path.c_str());
+    ASSERT_EQ(pixelsOf(fromFile), expected) << round;
+  }
+  std::remove(path.c_str());
 }
 
 // ---------------------------------------------------------------- tags
@@ -294,9 +354,10 @@ TEST(TiffLzw, RandomCodeStreamsDecodeAsThePlainDecoderDoes) {
   // Streams a decoder would mostly follow: single bytes from a few values (so
   // strings repeat and grow), strings of the table, the next entry; per stream
   // maybe clear codes, and maybe damage (end codes, codes beyond the next entry,
-  // table codes straight after a clear, a strip cut short). Images both smaller
-  // than the output and far larger, so that the end of the image and the zero
-  // after a strip that stops early are both met.
+  // table codes straight after a clear, a strip cut short, so that every strip
+  // ends somewhere near the last eight bytes). Images both smaller than the
+  // output and far larger, so that the end of the image and the zero after a
+  // strip that stops early are both met.
   std::mt19937 random(2024);
   auto pick = [&](uint32_t n) { return static_cast<int>(random() % n); };
   for (int round = 0; round < 150; ++round) {
@@ -337,9 +398,15 @@ TEST(TiffLzw, RandomCodeStreamsDecodeAsThePlainDecoderDoes) {
       if (damage && pick(3) == 0) strip.resize(static_cast<size_t>(pick(static_cast<uint32_t>(strip.size()) + 1)));
       strips.push_back(strip);
     }
-    int width = pick(2) == 0 ? 1 + pick(300) : 1 + pick(30000);
-    std::vector<uint8_t> expected = decodeLzwSimply(strips, static_cast<size_t>(width) * 3);
-    ASSERT_EQ(pixelsOf(*readTiff(lzwFileWithStrips(width, 1, strips))), expected) << round;
+    // Rows summed strip by strip must sum as the whole image would, also
+    // where a strip ends inside a row.
+    int height = 1 + pick(4);
+    int width = 1 + (pick(2) == 0 ? pick(300) : pick(30000)) / height;
+    int predictor = 1 + pick(2);
+    std::vector<uint8_t> expected = decodeLzwSimply(strips, static_cast<size_t>(width * height) * 3);
+    if (predictor == 2) sumRowsPlainly(expected, static_cast<size_t>(width) * 3);
+    ASSERT_EQ(pixelsOf(*readTiff(lzwFileWithStrips(width, height, strips, predictor))), expected)
+        << round;
   }
 }
 
