@@ -127,6 +127,33 @@ bool planeBeyondTheMesh(const Mesh& mesh, const double modelview[16], double pla
   return true;
 }
 
+// The blend and colour for crossings that take the pixel into shadow, or
+// for those that take it back out.
+void countCrossingsInto(bool shadow) {
+  if (shadow) {
+    glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+    glColor3f(shadowFactor, shadowFactor, shadowFactor);
+  } else {
+    glBlendFunc(GL_DST_COLOR, GL_ONE);
+    glColor3f(1.0f, 1.0f, 1.0f);
+  }
+}
+
+void sendSides(const ShadowVolume& volume, const Vec3& light, const Vec3& eye, bool frontFaces) {
+  glBegin(GL_TRIANGLES);
+  volume.drawClosedSides(light.x, light.y, light.z, eye.x, eye.y, eye.z, frontFaces);
+  glEnd();
+}
+
+// The light cap, culling the faces that show the eye their `culled` side.
+void sendLightCap(const ShadowVolume& volume, const Vec3& light, GLenum culled) {
+  glEnable(GL_CULL_FACE);
+  glCullFace(culled);
+  glBegin(GL_TRIANGLES);
+  volume.drawLightCap(light.x, light.y, light.z);
+  glEnd();
+}
+
 // From the near plane to the surface, and no further than the plane beyond
 // the mesh, which cuts the sides as the tiles are cut. The light cap seen
 // from the front lies exactly at the depth the depth pass stored, or behind
@@ -138,25 +165,15 @@ void countFromTheEye(const ShadowVolume& volume, const Mesh& mesh, const double 
     glClipPlane(GL_CLIP_PLANE0, theCountedTiles.keep);
     glEnable(GL_CLIP_PLANE0);
   }
-  // Ways in: sides seen from outside.
+  // Ways in: sides seen from outside. Ways out: sides seen from inside,
+  // light-cap faces seen from behind.
   glDepthFunc(GL_LESS);
   glDisable(GL_CULL_FACE);
-  glBlendFunc(GL_ZERO, GL_SRC_COLOR);
-  glColor3f(shadowFactor, shadowFactor, shadowFactor);
-  glBegin(GL_TRIANGLES);
-  volume.drawClosedSides(light.x, light.y, light.z, eye.x, eye.y, eye.z, true);
-  glEnd();
-  // Ways out: sides seen from inside, light-cap faces seen from behind.
-  glBlendFunc(GL_DST_COLOR, GL_ONE);
-  glColor3f(1.0f, 1.0f, 1.0f);
-  glBegin(GL_TRIANGLES);
-  volume.drawClosedSides(light.x, light.y, light.z, eye.x, eye.y, eye.z, false);
-  glEnd();
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_FRONT);
-  glBegin(GL_TRIANGLES);
-  volume.drawLightCap(light.x, light.y, light.z);
-  glEnd();
+  countCrossingsInto(true);
+  sendSides(volume, light, eye, true);
+  countCrossingsInto(false);
+  sendSides(volume, light, eye, false);
+  sendLightCap(volume, light, GL_FRONT);
   glCullFace(GL_BACK);
   glDisable(GL_CLIP_PLANE0);
   reachTheCountedFaces(volume, light);
@@ -167,36 +184,25 @@ void countFromBehind(const ShadowVolume& volume, const Vec3& light, const Vec3& 
   // Ways out: sides seen from inside, the cap at infinity (only ever seen
   // from inside), light-cap faces seen from behind.
   glDepthFunc(GL_GREATER);
-  glBlendFunc(GL_ZERO, GL_SRC_COLOR);
-  glColor3f(shadowFactor, shadowFactor, shadowFactor);
   glDisable(GL_CULL_FACE);
+  countCrossingsInto(true);
+  sendSides(volume, light, eye, false);
   glBegin(GL_TRIANGLES);
-  volume.drawClosedSides(light.x, light.y, light.z, eye.x, eye.y, eye.z, false);
   volume.drawDarkCap(light.x, light.y, light.z);
   glEnd();
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_FRONT);
-  glBegin(GL_TRIANGLES);
-  volume.drawLightCap(light.x, light.y, light.z);
-  glEnd();
+  sendLightCap(volume, light, GL_FRONT);
 
   // Ways in. A lit face seen from the front is the light cap itself, at the
   // very depth the depth pass stored (same vertices, same order, same
   // matrices, as the GL_EQUAL passes rely on): the ray enters the volume
   // there, so that cap counts at equal depth too. Culling picks the cap's
   // faces as the depth pass picked the visible ones.
-  glBlendFunc(GL_DST_COLOR, GL_ONE);
-  glColor3f(1.0f, 1.0f, 1.0f);
-  glCullFace(GL_BACK);
+  countCrossingsInto(false);
   glDepthFunc(GL_GEQUAL);
-  glBegin(GL_TRIANGLES);
-  volume.drawLightCap(light.x, light.y, light.z);
-  glEnd();
+  sendLightCap(volume, light, GL_BACK);
   glDepthFunc(GL_GREATER);
   glDisable(GL_CULL_FACE);
-  glBegin(GL_TRIANGLES);
-  volume.drawClosedSides(light.x, light.y, light.z, eye.x, eye.y, eye.z, true);
-  glEnd();
+  sendSides(volume, light, eye, true);
   reachEveryTile(theCountedTiles);
 }
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr double slack = 1.0;  // pixels added round every triangle
+constexpr double slack = 1.0;       // pixels added round every triangle
 constexpr int mostCorners = 3 + 6;  // a triangle cut by six planes
 
 // Homogeneous coordinates, in model or clip space.
@@ -102,7 +102,8 @@ void reachTriangle(ScreenTiles& tiles, const double corners[3][4]) {
   Clip model[3] = {fromArray(corners[0]), fromArray(corners[1]), fromArray(corners[2])};
   int count = cutPolygon(model, 3, polygon[0], tiles.keep);
   for (int n = 0; n < count; ++n) polygon[0][n] = toClip(tiles, polygon[0][n]);
-  const double planes[5][4] = {{1, 0, 0, 1}, {-1, 0, 0, 1}, {0, 1, 0, 1}, {0, -1, 0, 1}, {0, 0, 1, 1}};
+  const double planes[5][4] = {
+      {1, 0, 0, 1}, {-1, 0, 0, 1}, {0, 1, 0, 1}, {0, -1, 0, 1}, {0, 0, 1, 1}};
   int from = 0;
   for (const auto& plane : planes) {
     if (count == 0) return;
@@ -178,7 +179,8 @@ void reachedRects(const ScreenTiles& tiles, std::vector<PixelRect>& rects) {
       same = rects[previousRow + n].x0 == rects[thisRow + n].x0 &&
              rects[previousRow + n].x1 == rects[thisRow + n].x1;
     if (same) {
-      for (size_t n = previousRow; n < thisRow; ++n) rects[n].y1 = rects[n + thisRow - previousRow].y1;
+      for (size_t n = previousRow; n < thisRow; ++n)
+        rects[n].y1 = rects[n + thisRow - previousRow].y1;
       rects.resize(thisRow);
     } else {
       previousRow = thisRow;

@@ -21,7 +21,7 @@ struct ScreenTiles {
   // A plane in model coordinates that cuts the triangles as a GL clip plane
   // would: what lies where a x + b y + c z + d w < 0 is left out.
   double keep[4] = {0.0, 0.0, 0.0, 1.0};
-  std::vector<uint8_t> reached;   // one per tile, rows from the bottom as GL counts them
+  std::vector<uint8_t> reached;  // one per tile, rows from the bottom as GL counts them
 };
 
 // A rectangle of pixels: x0 <= x < x1, y0 <= y < y1, from the bottom left.

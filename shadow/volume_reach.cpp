@@ -120,8 +120,7 @@ bool meets(const Pyramid& pyramid, const Vec (&triangle)[3], double margin) {
 bool triangleMeetsPyramid(const double triangle[3][3], const double apex[3],
                           const double base[4][3], double margin) {
   const Pyramid pyramid = makePyramid(fromArray(apex), base);
-  const Vec corners[3] = {fromArray(triangle[0]), fromArray(triangle[1]),
-                          fromArray(triangle[2])};
+  const Vec corners[3] = {fromArray(triangle[0]), fromArray(triangle[1]), fromArray(triangle[2])};
   return meets(pyramid, corners, margin);
 }
 
@@ -132,8 +131,8 @@ bool volumeReachesRectangle(const ShadowVolume& volume, const Vec3& light,
   for (size_t k = 0; k < lit.size(); ++k) {
     Vec3 c[3];
     if (lit[k] == 0 || !volume.faceCorners(static_cast<int32_t>(k), c)) continue;
-    const Vec corners[3] = {{c[0].x, c[0].y, c[0].z}, {c[1].x, c[1].y, c[1].z},
-                            {c[2].x, c[2].y, c[2].z}};
+    const Vec corners[3] = {
+        {c[0].x, c[0].y, c[0].z}, {c[1].x, c[1].y, c[1].z}, {c[2].x, c[2].y, c[2].z}};
     if (meets(pyramid, corners, margin)) return true;
   }
   return false;

@@ -24,41 +24,39 @@ TEST(TriangleMeetsPyramid, MeetsWhatTouchesAndPartsWhatDoesNot) {
     double margin;
     bool meets;
   } cases[] = {
-      {"small, inside", {{0, 0, 5}, {0.1, 0, 5}, {0, 0.1, 5}}, 0, true},
-      {"large, cutting through with every corner outside", {{-9, -9, 5}, {9, -9, 5}, {0, 9, 5}}, 0, true},
+      {"inside", {{0, 0, 5}, {0.1, 0, 5}, {0, 0.1, 5}}, 0, true},
+      {"through it, no corner inside", {{-9, -9, 5}, {9, -9, 5}, {0, 9, 5}}, 0, true},
       {"beside it", {{3, 0, 1}, {4, 0, 1}, {3, 1, 1}}, 0, false},
-      {"under the square, past the rectangle", {{0, 0, -0.5}, {0.5, 0, -0.5}, {0, 0.5, -0.5}}, 0, false},
-      {"over the light", {{0, 0, 11}, {0.5, 0, 11}, {0, 0.5, 11}}, 0, false},
-      {"a corner on the square's corner", {{1, 1, 0}, {2, 1, -1}, {1, 2, -1}}, 0, true},
-      {"an edge across the light", {{-1, 0, 10}, {1, 0, 10}, {0, 1, 12}}, 0, true},
+      {"past the rectangle", {{0, 0, -0.5}, {0.5, 0, -0.5}, {0, 0.5, -0.5}}, 0, false},
+      {"behind the light", {{0, 0, 11}, {0.5, 0, 11}, {0, 0.5, 11}}, 0, false},
+      {"on the rectangle's corner", {{1, 1, 0}, {2, 1, -1}, {1, 2, -1}}, 0, true},
+      {"an edge through the light", {{-1, 0, 10}, {1, 0, 10}, {0, 1, 12}}, 0, true},
       // Beside the edge from the light to (1, 1, 0), apart only across it: no
       // face plane of either shape parts them, only an edge-by-edge axis.
-      {"beside a slanted edge", {{0.75, 0.35, 5.5}, {0.35, 0.75, 5.5}, {0.9, 0.9, 4.0}}, 0, false},
+      {"beside a slanted edge", {{0.75, 0.35, 5.5}, {0.35, 0.75, 5.5}, {0.9, 0.9, 4}}, 0, false},
       {"0.01 beside a side", {{0.61, 0, 4}, {0.8, 0, 4}, {0.61, 0.2, 4.3}}, 0, false},
-      {"0.01 beside a side, within the margin", {{0.61, 0, 4}, {0.8, 0, 4}, {0.61, 0.2, 4.3}}, 0.02, true},
+      {"the same, within the margin", {{0.61, 0, 4}, {0.8, 0, 4}, {0.61, 0.2, 4.3}}, 0.02, true},
   };
   for (const auto& test : cases)
     EXPECT_EQ(triangleMeetsPyramid(test.triangle, apex, square, test.margin), test.meets)
         << test.name;
 }
 
-bool insidePyramid(const double p[3], const double top[3], const double base[4][3]) {
-  // Inside every face plane, each face's normal taken towards the fifth point.
-  const double* corners[5] = {top, base[0], base[1], base[2], base[3]};
-  const int faces[5][3] = {{1, 2, 3}, {0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 1}};
-  const int other[5] = {0, 3, 4, 1, 2};
-  for (int f = 0; f < 5; ++f) {
-    const double* a = corners[faces[f][0]];
-    const double* b = corners[faces[f][1]];
-    const double* c = corners[faces[f][2]];
-    const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-    const double v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-    const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
-                         u[0] * v[1] - u[1] * v[0]};
+// Inside every face plane of the pyramid (apex, then base corners in order),
+// each plane's inside told by the point not on it.
+bool insidePyramid(const double p[3], const double* corners[5]) {
+  const int faces[5][4] = {{1, 2, 3, 0}, {0, 1, 2, 3}, {0, 2, 3, 4}, {0, 3, 4, 1}, {0, 4, 1, 2}};
+  for (const auto& f : faces) {
+    const double *a = corners[f[0]], *b = corners[f[1]], *c = corners[f[2]];
     const auto side = [&](const double* q) {
-      return n[0] * (q[0] - a[0]) + n[1] * (q[1] - a[1]) + n[2] * (q[2] - a[2]);
+      double m[3][3];
+      for (int k = 0; k < 3; ++k)
+        m[0][k] = b[k] - a[k], m[1][k] = c[k] - a[k], m[2][k] = q[k] - a[k];
+      return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+             m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+             m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
     };
-    if (side(p) * side(corners[other[f]]) < 0.0) return false;
+    if (side(p) * side(corners[f[3]]) < 0.0) return false;
   }
   return true;
 }
@@ -70,36 +68,32 @@ TEST(TriangleMeetsPyramid, NeverPartsAPairThatSharesAPoint) {
   std::uniform_real_distribution<double> place(-3.0, 3.0), weight(0.0, 1.0);
   int sharing = 0, parted = 0;
   for (int trial = 0; trial < 3000; ++trial) {
-    double top[3], base[4][3], triangle[3][3];
-    for (double& x : top) x = place(random);
-    // A rectangle round a centre, tilted at random: corners c +- a +- b.
-    double centre[3], a[3], b[3];
-    for (int n = 0; n < 3; ++n) centre[n] = place(random), a[n] = place(random) / 2;
-    const double bRaw[3] = {place(random), place(random), place(random)};
-    const double along = (bRaw[0] * a[0] + bRaw[1] * a[1] + bRaw[2] * a[2]) /
-                         (a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-    for (int n = 0; n < 3; ++n) b[n] = (bRaw[n] - along * a[n]) / 2;
+    // The base: a rectangle c +- a +- b, b square to a, in any plane.
+    double top[3], base[4][3], triangle[3][3], c[3], a[3], r[3];
+    for (int k = 0; k < 3; ++k)
+      top[k] = place(random), c[k] = place(random), a[k] = place(random) / 2;
+    for (double& x : r) x = place(random) / 6;
+    const double b[3] = {a[1] * r[2] - a[2] * r[1], a[2] * r[0] - a[0] * r[2],
+                         a[0] * r[1] - a[1] * r[0]};
     const double signs[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-    for (int c = 0; c < 4; ++c)
-      for (int n = 0; n < 3; ++n) base[c][n] = centre[n] + signs[c][0] * a[n] + signs[c][1] * b[n];
+    for (int n = 0; n < 4; ++n)
+      for (int k = 0; k < 3; ++k) base[n][k] = c[k] + signs[n][0] * a[k] + signs[n][1] * b[k];
     for (auto& corner : triangle)
       for (double& x : corner) x = place(random);
+    const double* corners[5] = {top, base[0], base[1], base[2], base[3]};
     bool shares = false;
     for (int sample = 0; sample < 400 && !shares; ++sample) {
-      double w[3] = {weight(random), weight(random), weight(random)};
-      const double sum = w[0] + w[1] + w[2];
+      const double w[3] = {weight(random), weight(random), weight(random)};
       double p[3];
-      for (int n = 0; n < 3; ++n)
-        p[n] = (w[0] * triangle[0][n] + w[1] * triangle[1][n] + w[2] * triangle[2][n]) / sum;
-      shares = insidePyramid(p, top, base);
+      for (int k = 0; k < 3; ++k)
+        p[k] = (w[0] * triangle[0][k] + w[1] * triangle[1][k] + w[2] * triangle[2][k]) /
+               (w[0] + w[1] + w[2]);
+      shares = insidePyramid(p, corners);
     }
     const bool meets = triangleMeetsPyramid(triangle, top, base, 0.0);
-    if (shares) {
-      ++sharing;
-      ASSERT_TRUE(meets) << "trial " << trial;
-    } else if (!meets) {
-      ++parted;
-    }
+    ASSERT_TRUE(meets || !shares) << "trial " << trial;
+    sharing += shares;
+    parted += !meets;
   }
   EXPECT_GT(sharing, 500);
   EXPECT_GT(parted, 1800);
@@ -109,12 +103,11 @@ TEST(TriangleMeetsPyramid, NeverPartsAPairThatSharesAPoint) {
 // plane puts the faces between it and the rectangle in its way.
 TEST(VolumeReach, OnlyFacesThatFaceTheLightReachTheRectangle) {
   // The near rectangle of an eye at z = 200 looking down -z: z = 185.
-  const double rectangle[4][3] = {
-      {-8, -6, 185}, {8, -6, 185}, {8, 6, 185}, {-8, 6, 185}};
+  const double rectangle[4][3] = {{-8, -6, 185}, {8, -6, 185}, {8, 6, 185}, {-8, 6, 185}};
   const struct {
     const char* name;
     Vec3 light;
-    float z;  // where a small face lies, counter-clockwise seen from +z
+    float z;      // where a small face lies, counter-clockwise seen from +z
     bool turned;  // wound the other way round
     bool reaches;
   } cases[] = {
