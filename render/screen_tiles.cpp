@@ -1,12 +1,12 @@
-// The tiles of the viewport that triangles reach. Each triangle is cut by the
-// keep plane, goes to clip space, is cut to the view (the four sides and the near plane, in
-// homogeneous coordinates, so corners at infinity and corners behind the eye
-// are cut as a GL cuts them; nothing lies past the far plane of the
-// projection without one, and with a far plane skipping it only reaches
-// more), and what is left, a convex polygon, is walked tile row by tile row:
-// its x extent within each row, a pixel wider on every side, marks the
-// tiles. The pixel added on every side absorbs the GL's own rounding, which
-// is far below it.
+// The tiles of the viewport that triangles reach. Each triangle is cut by
+// the keep plane, goes to clip space and is cut to the view (the four sides
+// and the near plane), all in homogeneous coordinates, so that corners at
+// infinity and corners behind the eye are cut as a GL cuts them. Nothing
+// lies past the far plane of a projection without one, and with a far plane
+// leaving it uncut only reaches more. What is left, a convex polygon, is
+// walked tile row by tile row: its x extent within each row, a pixel wider
+// on every side, marks the tiles. That pixel absorbs the GL's own rounding,
+// which is far below it.
 #include "render/screen_tiles.h"
 
 #include <algorithm>
@@ -93,7 +93,7 @@ bool clearlyFacesFront(const ScreenTiles& tiles, const double corners[3][4]) {
                       c[0].w * (c[1].x * c[2].y - c[1].y * c[2].x);
   double size = 1.0;
   for (const Clip& corner : c) size *= std::fabs(corner.x) + std::fabs(corner.y) + corner.w;
-  return area > 1e-6 * size;
+  return area > 1e-4 * size;
 }
 
 void reachTriangle(ScreenTiles& tiles, const double corners[3][4]) {
