@@ -25,7 +25,8 @@ extern KeyFlags KeyState;
 extern uint8_t moveLight;  // 1: the editing keys move the light; 0: they turn the view
 extern Vec3 viewOrigin;    // sum of every model-space translation of the view
 // 0 at start: the frame counts the shadow from the eye forward over open
-// volumes; 1: from behind the surface over closed ones. F2 flips it.
+// volumes; 1: over closed ones, from behind the surface wherever counting
+// from the eye could go wrong (render/closed_volume_passes.h). F2 flips it.
 extern uint8_t shadowFromBehind;
 
 // repeated: an auto-repeat of a key already down. A held key that switches

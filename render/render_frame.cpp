@@ -7,12 +7,12 @@
 // multiply into that, finding the mesh's pixels again with GL_EQUAL, so they
 // send exactly the vertices of the depth pass under the same matrices.
 //
-// F2 switches to a second way of finding the shadow (shadowPassesFromBehind),
+// F2 switches to a second way of finding the shadow (closedVolumeShadowPasses),
 // which stays right with the eye inside a volume and leaves no grey where a
 // volume reaches past the far plane: it counts, in the colour buffer, how
-// often the eye's ray leaves and enters the closed volume behind the surface,
-// under a projection without a far plane. All passes of such a frame use
-// that projection; the start-up projection is put back at the end.
+// often the eye's ray enters and leaves the closed volume, under a projection
+// without a far plane. All passes of such a frame use that projection; the
+// start-up projection is put back at the end.
 //
 // Without a mesh or shadow volume nothing of them is drawn; without
 // mapping coordinates, or without a texture image that the GL took, the
@@ -27,6 +27,7 @@
 #include "app/navigation.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
+#include "render/closed_volume_passes.h"
 #include "render/infinite_projection.h"
 #include "render/point_light.h"
 #include "shadow/shadow_volume.h"
@@ -72,105 +73,6 @@ void shadowPasses() {
     theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
                           eyeZ(), false);
   glEnd();
-}
-
-// One quad over the whole window in the current colour and blending; both
-// matrices are left as they were found.
-void fillWindow(float width, float height) {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glBegin(GL_QUADS);
-  glVertex2f(0.0f, 0.0f);
-  glVertex2f(width, 0.0f);
-  glVertex2f(width, height);
-  glVertex2f(0.0f, height);
-  glEnd();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-}
-
-// Each fragment of the closed volume behind the surface is one crossing of
-// the eye's ray: a face seen from inside is a way out, one seen from outside a
-// way in, and the surface is in shadow when the ray leaves more often than it
-// enters. The first mode's "write the grey, then saturate" keeps only whether
-// there was any way in, which cannot work here: a lit face is itself a way in
-// (the ray goes on through its caster and out), so it would clear every
-// shadow that falls on a lit face. So the blend keeps the count: each way out
-// multiplies by exitFactor, each way in by 2 (GL_DST_COLOR, GL_ONE), outs
-// first so that nothing saturates early; the pixel is back at 1.0 exactly
-// when the ins make up for the outs (0.52 x 2 > 1 absorbs the rounding of
-// each store) and at 0.52 or below otherwise. Overlapping volumes add up as a
-// stencil count would, up to five outs behind one pixel; past that the 5-6-5
-// buffer runs out of steps and the count is no longer exact.
-constexpr float exitFactor = 0.52f;
-constexpr float shadowGrey = 0.52f;
-
-void shadowPassesFromBehind(const Mesh* mesh, float width, float height) {
-  glDepthMask(GL_FALSE);
-  glDepthFunc(GL_GREATER);
-  if (theShadowVolume != nullptr && mesh != nullptr) {
-    const ShadowVolume& volume = *theShadowVolume;
-    const Vec3 l = lightPosition;
-    const float ex = eyeX(), ey = eyeY(), ez = eyeZ();
-
-    // Ways out: sides seen from inside, the cap at infinity (only ever seen
-    // from inside), light-cap faces seen from behind.
-    glBlendFunc(GL_ZERO, GL_SRC_COLOR);
-    glColor3f(exitFactor, exitFactor, exitFactor);
-    glDisable(GL_CULL_FACE);
-    glBegin(GL_TRIANGLES);
-    volume.drawClosedSides(l.x, l.y, l.z, ex, ey, ez, false);
-    volume.drawDarkCap(l.x, l.y, l.z);
-    glEnd();
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_FRONT);
-    glBegin(GL_TRIANGLES);
-    volume.drawLightCap(l.x, l.y, l.z);
-    glEnd();
-
-    // Ways in. A lit face seen from the front is the light cap itself, at the
-    // very depth the depth pass stored (same vertices, same order, same
-    // matrices, as the GL_EQUAL passes rely on): the ray enters the volume
-    // there, so that cap counts at equal depth too. Culling picks the cap's
-    // faces as the depth pass picked the visible ones.
-    glBlendFunc(GL_DST_COLOR, GL_ONE);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glCullFace(GL_BACK);
-    glDepthFunc(GL_GEQUAL);
-    glBegin(GL_TRIANGLES);
-    volume.drawLightCap(l.x, l.y, l.z);
-    glEnd();
-    glDepthFunc(GL_GREATER);
-    glDisable(GL_CULL_FACE);
-    glBegin(GL_TRIANGLES);
-    volume.drawClosedSides(l.x, l.y, l.z, ex, ey, ez, true);
-    glEnd();
-  }
-
-  // Down to the first mode's two values: 1 - v, doubled twice (any count that
-  // left the pixel below 1 reaches 1, a pixel at 1.0 stays at 0), then
-  // (1 - u) + 0.52 u: 1.0 outside the volume, the grey inside.
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_CULL_FACE);
-  glColor4f(1.0f, 1.0f, 1.0f, shadowGrey);
-  glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
-  fillWindow(width, height);
-  glBlendFunc(GL_DST_COLOR, GL_ONE);
-  fillWindow(width, height);
-  fillWindow(width, height);
-  glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_SRC_ALPHA);
-  fillWindow(width, height);
-  glEnable(GL_DEPTH_TEST);
-  glDepthFunc(GL_LESS);
 }
 
 void litPass(const Mesh* mesh) {
@@ -295,7 +197,7 @@ void renderFrame(WindowHandle window) {
   const Mesh* mesh = theMesh;
   depthPass(mesh);
   if (fromBehind)
-    shadowPassesFromBehind(mesh, width, height);
+    closedVolumeShadowPasses(mesh);
   else
     shadowPasses();
   litPass(mesh);

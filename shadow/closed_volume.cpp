@@ -17,9 +17,10 @@
 // and send slivers that do not quite cancel on the screen.
 //
 // Whether a face faces the light is worked out once per face and light, and
-// the caps and the sides both read that answer, so they agree on every face.
-// The edge table is made once, when the arrays are set; a frame walks it
-// straight through, without sorting or allocating.
+// the caps and the sides both read that answer, so they agree on every face;
+// so are the sides, which both facings of them and the frame's choice of how
+// to count read. The edge table is made once, when the arrays are set; a new
+// light walks it straight through, without sorting or allocating.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -132,47 +133,66 @@ struct Arrays {
   }
 };
 
-// One flag per face, 1 where it casts and faces the light; kept for the
-// next call with the same light.
-const std::vector<uint8_t>& facesLitBy(const ShadowVolume& volume, const Vec3& light) {
+// Works out, for a light other than the one last asked about, which faces
+// face it and the sides they leave on each edge.
+void refreshLit(const ShadowVolume& volume, const Vec3& light) {
   if (volume.litKnown && volume.litLight.x == light.x && volume.litLight.y == light.y &&
       volume.litLight.z == light.z)
-    return volume.litFaces;
+    return;
   const Arrays arrays{volume};
-  for (size_t k = 0; k < volume.litFaces.size(); ++k) {
+  std::vector<uint8_t>& lit = volume.litFaces;
+  for (size_t k = 0; k < lit.size(); ++k) {
     Face f;
     Vec3 corner[3];
-    volume.litFaces[k] = volume.castingFaces[k] != 0 &&
-                         arrays.face(static_cast<int32_t>(k), f, corner) &&
-                         facesLight(corner[0], corner[1], corner[2], light);
+    lit[k] = volume.castingFaces[k] != 0 && arrays.face(static_cast<int32_t>(k), f, corner) &&
+             facesLight(corner[0], corner[1], corner[2], light);
+  }
+  volume.litSides.clear();
+  size_t next = 0;
+  for (const ShadowVolume::VolumeEdge& edge : volume.volumeEdges) {
+    int32_t count = 0;
+    for (; next < edge.turnsEnd; ++next)
+      count += lit[static_cast<size_t>(volume.faceTurns[next].face)] * volume.faceTurns[next].turn;
+    if (count == 0 || !arrays.names(edge.low) || !arrays.names(edge.high)) continue;
+    const Vec3 low = arrays.vertex(edge.low);
+    const Vec3 high = arrays.vertex(edge.high);
+    if (count > 0)
+      volume.litSides.push_back({low, high, count});
+    else
+      volume.litSides.push_back({high, low, -count});
   }
   volume.litLight = light;
   volume.litKnown = true;
-  return volume.litFaces;
 }
 
 }  // namespace
 
+const std::vector<uint8_t>& ShadowVolume::facesLitBy(float lightX, float lightY,
+                                                     float lightZ) const {
+  refreshLit(*this, Vec3{lightX, lightY, lightZ});
+  return litFaces;
+}
+
+const std::vector<ShadowVolume::ClosedSide>& ShadowVolume::closedSides(float lightX, float lightY,
+                                                                      float lightZ) const {
+  refreshLit(*this, Vec3{lightX, lightY, lightZ});
+  return litSides;
+}
+
+bool ShadowVolume::faceCorners(int32_t face, Vec3 corners[3]) const {
+  const Arrays arrays{*this};
+  Face f;
+  return arrays.ready() && face >= 0 && face < arrays.faceCount() && arrays.face(face, f, corners);
+}
+
 bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, float eyeX,
                                    float eyeY, float eyeZ, bool frontFaces) const {
-  const Arrays arrays{*this};
-  if (!arrays.ready()) return true;
+  if (!Arrays{*this}.ready()) return true;
   const Vec3 light{lightX, lightY, lightZ};
-  const std::vector<uint8_t>& lit = facesLitBy(*this, light);
-  size_t next = 0;
-  for (const VolumeEdge& edge : volumeEdges) {
-    int count = 0;
-    for (; next < edge.turnsEnd; ++next) count += lit[faceTurns[next].face] * faceTurns[next].turn;
-    if (count == 0 || !arrays.names(edge.low) || !arrays.names(edge.high)) continue;
-    // Along the edge p -> q as the lit faces that are left over run it.
-    Vec3 p = arrays.vertex(edge.low);
-    Vec3 q = arrays.vertex(edge.high);
-    if (count < 0) {
-      std::swap(p, q);
-      count = -count;
-    }
-
-    // With N = (p - L) x (q - L), those faces lie on N's negative side, and
+  for (const ClosedSide& side : closedSides(lightX, lightY, lightZ)) {
+    const Vec3& p = side.p;
+    const Vec3& q = side.q;
+    // With N = (p - L) x (q - L), the lit faces lie on N's negative side, and
     // so does the volume: the quad shows its outside to an eye on the other.
     const double u[3] = {double{p.x} - lightX, double{p.y} - lightY, double{p.z} - lightZ};
     const double w[3] = {double{q.x} - lightX, double{q.y} - lightY, double{q.z} - lightZ};
@@ -183,7 +203,7 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
     if (eyeSide == 0.0 || (eyeSide < 0.0) == frontFaces) continue;
 
     // From outside, the side runs q -> p, against the caps' p -> q.
-    for (int n = 0; n < count; ++n) {
+    for (int32_t n = 0; n < side.count; ++n) {
       vertexAt(q);
       vertexAt(p);
       vertexAtInfinity(p, light);
@@ -198,7 +218,7 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
 bool ShadowVolume::drawLightCap(float lightX, float lightY, float lightZ) const {
   const Arrays arrays{*this};
   if (!arrays.ready()) return true;
-  const std::vector<uint8_t>& lit = facesLitBy(*this, Vec3{lightX, lightY, lightZ});
+  const std::vector<uint8_t>& lit = facesLitBy(lightX, lightY, lightZ);
   const int32_t count = std::min(arrays.faceCount(), static_cast<int32_t>(lit.size()));
   for (int32_t k = 0; k < count; ++k) {
     Face f;
@@ -217,7 +237,7 @@ bool ShadowVolume::drawDarkCap(float lightX, float lightY, float lightZ) const {
   const Arrays arrays{*this};
   if (!arrays.ready()) return true;
   const Vec3 light{lightX, lightY, lightZ};
-  const std::vector<uint8_t>& lit = facesLitBy(*this, light);
+  const std::vector<uint8_t>& lit = facesLitBy(lightX, lightY, lightZ);
   const int32_t count = std::min(arrays.faceCount(), static_cast<int32_t>(lit.size()));
   for (int32_t k = 0; k < count; ++k) {
     Face f;
@@ -235,6 +255,7 @@ void findVolumeEdges(ShadowVolume& volume) {
   volume.faceTurns.clear();
   volume.castingFaces.clear();
   volume.litFaces.clear();
+  volume.litSides.clear();
   volume.litKnown = false;
   const Arrays arrays{volume};
   if (!arrays.ready()) return;
@@ -281,4 +302,5 @@ void findVolumeEdges(ShadowVolume& volume) {
     if (h + 1 == halves.size() || edgeBefore(halves[h], halves[h + 1]))
       volume.volumeEdges.push_back({halves[h].low, halves[h].high, volume.faceTurns.size()});
   }
+  volume.litSides.reserve(volume.volumeEdges.size());
 }

@@ -58,6 +58,20 @@ class ShadowVolume {
   // way: seen from any eye they face away, so a ray only ever leaves by them.
   bool drawDarkCap(float lightX, float lightY, float lightZ) const;
 
+  // What the three draws above send, for code that needs to know where the
+  // volume lies without drawing it. A side of the closed volume: the edge
+  // p -> q as the lit faces left over run it, and how many sides go there.
+  struct ClosedSide {
+    Vec3 p;
+    Vec3 q;
+    int32_t count;
+  };
+  // One flag per face, 1 where it casts and faces the light.
+  const std::vector<uint8_t>& facesLitBy(float lightX, float lightY, float lightZ) const;
+  const std::vector<ClosedSide>& closedSides(float lightX, float lightY, float lightZ) const;
+  // A face's corners; false where it names a vertex outside the array.
+  bool faceCorners(int32_t face, Vec3 corners[3]) const;
+
   float extrusionLength;
   bool hasVertexArray;
   const uint8_t* vertexArray;
@@ -90,8 +104,10 @@ class ShadowVolume {
   std::vector<VolumeEdge> volumeEdges;
   std::vector<FaceTurn> faceTurns;
   std::vector<uint8_t> castingFaces;  // one per face, 1 where it casts
-  // Which faces face litLight: worked out once for all the calls of a frame.
+  // Which faces face litLight, and the sides they leave: worked out once for
+  // all the calls of a frame. litSides has room for every edge from the start.
   mutable std::vector<uint8_t> litFaces;
+  mutable std::vector<ClosedSide> litSides;
   mutable Vec3 litLight;
   mutable bool litKnown;
 };

@@ -33,6 +33,7 @@
 #include "app/navigation.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
+#include "render/closed_volume_passes.h"
 #include "render/infinite_projection.h"
 #include "render/point_light.h"
 #include "render/render_frame.h"
@@ -621,6 +622,60 @@ TEST_F(FramePixels, EyeInsideAVolumeOnlyTheSecondModeFindsTheShadow) {
   EXPECT_GT(judged - inShadow, 50000) << "lit receiver should be in view";
   EXPECT_GE(behindShare, 99.0);
   EXPECT_LT(fromEyeShare, 99.0);
+}
+
+// The second mode counts from the eye only where no volume reaches the near
+// plane's rectangle. The box overhead casts a volume down past the eye, which
+// looks straight down beside it: a little further out, the rectangle clears
+// the volume; a little further in, the rectangle's edge lies in it while the
+// eye stays outside, so counting from the eye would draw the rectangle's
+// side of the shadow lit. Either way the frame agrees with the ray cast, and
+// counted the way it should have.
+TEST_F(FramePixels, SecondModeCountsFromTheEyeOnlyWhereNoVolumeReachesTheNearPlane) {
+  const BoxAndLight overhead{{-8.0f, -8.0f, 60.0f}, {8.0f, 8.0f, 70.0f}, {0.0f, 0.0f, 150.0f}};
+  lightPosition = overhead.light;
+  // At z = 25, where the rectangle lies, the volume reaches out to x = 12.5;
+  // the rectangle reaches 8.28 either side of the eye.
+  const struct {
+    float eyeX;
+    bool fromTheEye;
+  } places[] = {{21.3f, true}, {19.5f, false}};
+  for (const auto& place : places) {
+    std::unique_ptr<InstalledMesh> scene(makeSyntheticScene(overhead));
+    placeEye(40.0f);
+    translateView(-place.eyeX, 0.0f, 0.0f);
+    const Camera camera = currentCamera();
+    ASSERT_FALSE(boxBlocksLight(camera.eye, widen(overhead.light), overhead));
+    const ClosedVolumeCounts before = theClosedVolumeCounts;
+    Frame behind = drawFrameCountingFromBehind(bundled().window);
+    EXPECT_EQ(theClosedVolumeCounts.fromTheEye - before.fromTheEye, place.fromTheEye ? 1 : 0)
+        << "eye at x = " << place.eyeX;
+    EXPECT_EQ(theClosedVolumeCounts.fromBehind - before.fromBehind, place.fromTheEye ? 0 : 1)
+        << "eye at x = " << place.eyeX;
+    scene->dropShadowVolume();
+    Frame unshadowed = drawFrame(bundled().window);
+
+    std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera, overhead);
+    long judged = 0, inShadow = 0, agreeing = 0;
+    for (int y = 0; y < windowHeight; ++y)
+      for (int x = 0; x < windowWidth; ++x) {
+        const PixelTruth& pixel =
+            truth[static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x)];
+        if (pixel.sight.surface != 0 || pixel.nearBoundary) continue;
+        ++judged;
+        if (pixel.sight.shadowed) ++inShadow;
+        const bool darkened = unshadowed.at(x, y).g - behind.at(x, y).g >= 2;
+        if (darkened == pixel.sight.shadowed) ++agreeing;
+      }
+    const double share = 100.0 * static_cast<double>(agreeing) / static_cast<double>(judged);
+    std::printf("eye at x = %.1f, counted %s: %ld receiver pixels judged, %ld in shadow; %.3f%% "
+                "agree with the ray cast\n",
+                place.eyeX, place.fromTheEye ? "from the eye" : "from behind", judged, inShadow,
+                share);
+    EXPECT_GT(inShadow, 100000) << "eye at x = " << place.eyeX;
+    EXPECT_GT(judged - inShadow, 100000) << "eye at x = " << place.eyeX;
+    EXPECT_GE(share, 99.0) << "eye at x = " << place.eyeX;
+  }
 }
 
 // A cube alone, the light between it and the eye: its volume opens away from
