@@ -151,27 +151,35 @@ const std::vector<uint8_t>& facesLitBy(const ShadowVolume& volume, const Vec3& l
   return volume.litFaces;
 }
 
-}  // namespace
-
-bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, float eyeX,
-                                   float eyeY, float eyeZ, bool frontFaces) const {
-  const Arrays arrays{*this};
-  if (!arrays.ready()) return true;
-  const Vec3 light{lightX, lightY, lightZ};
-  const std::vector<uint8_t>& lit = facesLitBy(*this, light);
+// Calls visit(p, q, count) for each edge that carries sides: count > 0 sides
+// along p -> q, as the faces that face the light and are left over run it.
+template <typename Visit>
+void forEachSide(const ShadowVolume& volume, const Vec3& light, Visit visit) {
+  const Arrays arrays{volume};
+  if (!arrays.ready()) return;
+  const std::vector<uint8_t>& lit = facesLitBy(volume, light);
   size_t next = 0;
-  for (const VolumeEdge& edge : volumeEdges) {
+  for (const ShadowVolume::VolumeEdge& edge : volume.volumeEdges) {
     int count = 0;
-    for (; next < edge.turnsEnd; ++next) count += lit[faceTurns[next].face] * faceTurns[next].turn;
+    for (; next < edge.turnsEnd; ++next)
+      count += lit[volume.faceTurns[next].face] * volume.faceTurns[next].turn;
     if (count == 0 || !arrays.names(edge.low) || !arrays.names(edge.high)) continue;
-    // Along the edge p -> q as the lit faces that are left over run it.
     Vec3 p = arrays.vertex(edge.low);
     Vec3 q = arrays.vertex(edge.high);
     if (count < 0) {
       std::swap(p, q);
       count = -count;
     }
+    visit(p, q, count);
+  }
+}
 
+}  // namespace
+
+bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, float eyeX,
+                                   float eyeY, float eyeZ, bool frontFaces) const {
+  const Vec3 light{lightX, lightY, lightZ};
+  forEachSide(*this, light, [&](const Vec3& p, const Vec3& q, int count) {
     // With N = (p - L) x (q - L), those faces lie on N's negative side, and
     // so does the volume: the quad shows its outside to an eye on the other.
     const double u[3] = {double{p.x} - lightX, double{p.y} - lightY, double{p.z} - lightZ};
@@ -180,7 +188,7 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
     const double eyeSide = e[0] * (u[1] * w[2] - u[2] * w[1]) +
                            e[1] * (u[2] * w[0] - u[0] * w[2]) +
                            e[2] * (u[0] * w[1] - u[1] * w[0]);
-    if (eyeSide == 0.0 || (eyeSide < 0.0) == frontFaces) continue;
+    if (eyeSide == 0.0 || (eyeSide < 0.0) == frontFaces) return;
 
     // From outside, the side runs q -> p, against the caps' p -> q.
     for (int n = 0; n < count; ++n) {
@@ -191,8 +199,17 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
       vertexAtInfinity(p, light);
       vertexAtInfinity(q, light);
     }
-  }
+  });
   return true;
+}
+
+void ShadowVolume::closedSilhouette(float lightX, float lightY, float lightZ,
+                                    std::vector<Vec3>& ends) const {
+  ends.clear();
+  forEachSide(*this, Vec3{lightX, lightY, lightZ}, [&ends](const Vec3& p, const Vec3& q, int) {
+    ends.push_back(p);
+    ends.push_back(q);
+  });
 }
 
 bool ShadowVolume::drawLightCap(float lightX, float lightY, float lightZ) const {
