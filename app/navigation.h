@@ -1,5 +1,5 @@
-// Keyboard navigation: key messages only record which keys are held (Tab and
-// F2 flip a mode on a key's first key-down, not on its auto-repeats); once per
+// Keyboard navigation: key messages only record which keys are held (Tab, F2,
+// F3 and F4 switch on a key's first key-down, not on its auto-repeats); once per
 // frame the held keys move the viewer, move the light or turn the view about
 // the eye, all on OpenGL's modelview matrix. Needs the current OpenGL context.
 #pragma once
@@ -27,6 +27,11 @@ extern Vec3 viewOrigin;    // sum of every model-space translation of the view
 // 0 at start: the frame counts the shadow from the eye forward over open
 // volumes; 1: from behind the surface over closed ones. F2 flips it.
 extern uint8_t shadowFromBehind;
+// 1 while F3 shows the shadow volume over the frame; 0 at start.
+extern uint8_t showVolume;
+// The part of the frame on view, a FrameStep (render/frame_steps.h): the
+// whole frame at start; each F4 steps on to the next, then back.
+extern uint8_t frameStep;
 
 // repeated: an auto-repeat of a key already down. A held key that switches
 // something would otherwise switch at the repeat rate.

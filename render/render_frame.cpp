@@ -27,8 +27,10 @@
 #include "app/navigation.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
+#include "render/frame_steps.h"
 #include "render/infinite_projection.h"
 #include "render/point_light.h"
+#include "render/volume_overlay.h"
 #include "shadow/shadow_volume.h"
 
 namespace {
@@ -268,6 +270,26 @@ void markerPass() {
   glEnd();
 }
 
+// What follows the passes, whole or cut short (F4): the volume over the
+// frame (F3) under the projection the frame drew with, the start-up
+// projection back, swap, caption and navigation.
+void endFrame(WindowHandle window, bool fromBehind, const float startUpProjection[16]) {
+  if (frameStep != wholeFrame) endCutFrame();
+  if (showVolume != 0) {
+    drawVolumeOverlay(fromBehind);
+    markerPass();  // over the volume, which may lie between it and the eye
+  }
+  if (fromBehind) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(startUpProjection);
+  }
+
+  swapBuffers(GLContext.deviceContext);
+  updateFrameRateCaption(window);
+  captionFrameStep(window);
+  stepNavigation();
+}
+
 }  // namespace
 
 void renderFrame(WindowHandle window) {
@@ -292,22 +314,25 @@ void renderFrame(WindowHandle window) {
     glLoadMatrixf(farless);
   }
 
+  // F4 cuts the frame short after one of its passes, and the end follows at once.
+  const auto cutHere = [&] { endFrame(window, fromBehind, startUpProjection); };
   const Mesh* mesh = theMesh;
   depthPass(mesh);
+  if (frameStep == afterDepthPass) {
+    showDepthBuffer(client.right - client.left, client.bottom - client.top);
+    return cutHere();
+  }
   if (fromBehind)
     shadowPassesFromBehind(mesh, width, height);
   else
     shadowPasses();
+  if (frameStep == afterShadowPasses) return cutHere();
   litPass(mesh);
+  if (frameStep == afterLitPass) return cutHere();
   ambientPass(width, height);
+  if (frameStep == afterAmbientPass) return cutHere();
   texturePass(mesh);
+  if (frameStep == afterTexturePass) return cutHere();
   markerPass();
-  if (fromBehind) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(startUpProjection);
-  }
-
-  swapBuffers(GLContext.deviceContext);
-  updateFrameRateCaption(window);
-  stepNavigation();
+  endFrame(window, fromBehind, startUpProjection);
 }
