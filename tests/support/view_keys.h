@@ -1,12 +1,11 @@
-// The view keys of a running program, pressed for real, on either system.
+// F3 and F4 pressed for real in a running program, on either system.
 #pragma once
 
 #include "support/x11_client.h"
 
-// F3 shows the volume over the picture and F3 again gives the first picture
-// back to the pixel; F4 steps through the five parts of the frame, each named
-// after the rate in the caption and each another picture, and the sixth press
-// gives back the plain caption and the first picture. captioned: the window
-// whose name is the caption; drawn: the one the width x height picture is
-// read from. The program's window has the keyboard focus.
+// F3 shows the volume and F3 again gives back the first picture exactly; F4
+// steps through five parts of the frame, each named in the caption after the
+// rate and each another picture, and the sixth press gives back the plain
+// caption and the first picture. The caption is `captioned`'s name, the
+// width x height picture `drawn`'s; the program has the keyboard focus.
 void expectViewKeys(X11Client& client, Window captioned, Window drawn, int width, int height);
