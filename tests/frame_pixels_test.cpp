@@ -814,9 +814,6 @@ TEST_F(FramePixels, StepsShowDepthAndMaskAndTheVolumeCoversWhatItReachesInBothMo
         others += judged && !reaches[at(x, y)];
         othersChanged += judged && !reaches[at(x, y)] && changed;
       }
-    std::printf("%s: mask right on %ld of %ld receiver pixels; the volume changes %ld of %ld "
-                "pixels it reaches, %ld of %ld others\n", behind ? "behind" : "from the eye",
-                maskRight, masked, covered, reached, othersChanged, others);
     EXPECT_GE(100.0 * static_cast<double>(maskRight) / static_cast<double>(masked), 99.0);
     EXPECT_GT(grey, greenMax / 2) << "the receiver's depths should span the greys";
     EXPECT_GT(reached, 20000);
