@@ -89,7 +89,11 @@ std::string usageText(const char* programName) {
          "  Home / End          light up / down, or turn about the eye's X axis\n"
          "  Delete / Page Down  light left / right, or turn about the eye's Y axis\n"
          "  Page Up / Insert    light away / nearer, or turn about the eye's Z axis\n"
-         "  F2                  switch between the two shadow modes (the first at start)\n";
+         "  F2                  switch between the two shadow modes (the first at start)\n"
+         "  F3                  show the shadow volume and its silhouette over the frame,\n"
+         "                      or not (not at start)\n"
+         "  F4                  show the frame after its next pass (depth, shadow mask,\n"
+         "                      lit, ambient, textured), then the whole frame again\n";
 }
 
 int answerCommandLine(const CommandLine& commandLine) {

@@ -1,5 +1,8 @@
 // Every tenth call measures how long the last ten frames took and writes the
 // rate, formatted with "%f", into the caption. Ordinary frames read no clock.
+// While F4 shows a part of the frame, that part's name follows the rate, from
+// the frame it is named in and through every refresh, so the caption never
+// shows the rate alone while a part is on view.
 #include "app/frame_rate_caption.h"
 
 #include <cmath>
@@ -8,6 +11,24 @@
 float frameCounter = 0.0f;
 uint32_t startTime = 0;
 float framesPerSecond = 0.0f;
+
+namespace {
+
+// The caption as the rate alone would have it; empty until it is first needed.
+char rateText[20] = "";
+const char* stepName = nullptr;
+
+void writeCaption(WindowHandle window) {
+  if (stepName == nullptr) {
+    setWindowText(window, rateText);
+    return;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%s - %s", rateText, stepName);
+  setWindowText(window, text);
+}
+
+}  // namespace
 
 void updateFrameRateCaption(WindowHandle window) {
   if (startTime == 0) startTime = timeGetTime();
@@ -19,12 +40,18 @@ void updateFrameRateCaption(WindowHandle window) {
   startTime = timeGetTime();
   frameCounter = 0.0f;
 
-  char text[20];
   if (elapsed == 0) {
     // Ten frames inside one millisecond: all that is known is a lower bound.
-    std::snprintf(text, sizeof text, ">%f", 10000.0);
+    std::snprintf(rateText, sizeof rateText, ">%f", 10000.0);
   } else {
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(framesPerSecond));
+    std::snprintf(rateText, sizeof rateText, "%f", static_cast<double>(framesPerSecond));
   }
-  setWindowText(window, text);
+  writeCaption(window);
+}
+
+void nameFrameStepInCaption(WindowHandle window, const char* name) {
+  // Before the first rate the caption is still the one the window was made with.
+  if (rateText[0] == '\0') std::snprintf(rateText, sizeof rateText, "%s", windowText(window));
+  stepName = name;
+  writeCaption(window);
 }

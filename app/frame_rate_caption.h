@@ -10,3 +10,6 @@ extern uint32_t startTime;
 extern float framesPerSecond;
 
 void updateFrameRateCaption(WindowHandle window);
+// Shows name after the rate ("24.500000 - shadow mask"), at once and at every
+// refresh; a null name gives back the rate alone.
+void nameFrameStepInCaption(WindowHandle window, const char* name);

@@ -6,12 +6,15 @@
 #include <GL/gl.h>
 
 #include "platform/platform.h"
+#include "render/frame_steps.h"
 #include "render/point_light.h"
 
 KeyFlags KeyState{};
 uint8_t moveLight = 1;
 Vec3 viewOrigin{0.0f, 0.0f, 0.0f};
 uint8_t shadowFromBehind = 0;
+uint8_t showVolume = 0;
+uint8_t frameStep = wholeFrame;
 
 namespace {
 
@@ -56,6 +59,8 @@ void keyDown(uint32_t code, bool repeated) {
   if (repeated) return;
   if (code == VK_TAB) moveLight = moveLight == 0 ? 1 : 0;
   if (code == VK_F1 + 1) shadowFromBehind = shadowFromBehind == 0 ? 1 : 0;
+  if (code == VK_F1 + 2) showVolume = showVolume == 0 ? 1 : 0;
+  if (code == VK_F1 + 3) frameStep = static_cast<uint8_t>((frameStep + 1) % frameStepCount);
 }
 
 void keyUp(uint32_t code) {

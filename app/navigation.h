@@ -1,5 +1,5 @@
-// Keyboard navigation: key messages only record which keys are held (Tab and
-// F2 flip a mode on a key's first key-down, not on its auto-repeats); once per
+// Keyboard navigation: key messages only record which keys are held (Tab, F2,
+// F3 and F4 switch on a key's first key-down, not on its auto-repeats); once per
 // frame the held keys move the viewer, move the light or turn the view about
 // the eye, all on OpenGL's modelview matrix. Needs the current OpenGL context.
 #pragma once
@@ -28,6 +28,11 @@ extern Vec3 viewOrigin;    // sum of every model-space translation of the view
 // volumes; 1: over closed ones, from behind the surface wherever counting
 // from the eye could go wrong (render/closed_volume_passes.h). F2 flips it.
 extern uint8_t shadowFromBehind;
+// 1 while F3 shows the shadow volume over the frame; 0 at start.
+extern uint8_t showVolume;
+// The part of the frame on view, a FrameStep (render/frame_steps.h): the
+// whole frame at start; each F4 steps on to the next, then back.
+extern uint8_t frameStep;
 
 // repeated: an auto-repeat of a key already down. A held key that switches
 // something would otherwise switch at the repeat rate.

@@ -28,8 +28,10 @@
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
 #include "render/closed_volume_passes.h"
+#include "render/frame_steps.h"
 #include "render/infinite_projection.h"
 #include "render/point_light.h"
+#include "render/volume_overlay.h"
 #include "shadow/shadow_volume.h"
 
 namespace {
@@ -170,6 +172,26 @@ void markerPass() {
   glEnd();
 }
 
+// What follows the passes, whole or cut short (F4): the volume over the
+// frame (F3) under the projection the frame drew with, the start-up
+// projection back, swap, caption and navigation.
+void endFrame(WindowHandle window, bool fromBehind, const float startUpProjection[16]) {
+  if (frameStep != wholeFrame) endCutFrame();
+  if (showVolume != 0) {
+    drawVolumeOverlay(fromBehind);
+    markerPass();  // over the volume, which may lie between it and the eye
+  }
+  if (fromBehind) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(startUpProjection);
+  }
+
+  swapBuffers(GLContext.deviceContext);
+  updateFrameRateCaption(window);
+  captionFrameStep(window);
+  stepNavigation();
+}
+
 }  // namespace
 
 void renderFrame(WindowHandle window) {
@@ -194,22 +216,25 @@ void renderFrame(WindowHandle window) {
     glLoadMatrixf(farless);
   }
 
+  // F4 cuts the frame short after one of its passes, and the end follows at once.
+  const auto cutHere = [&] { endFrame(window, fromBehind, startUpProjection); };
   const Mesh* mesh = theMesh;
   depthPass(mesh);
+  if (frameStep == afterDepthPass) {
+    showDepthBuffer(client.right - client.left, client.bottom - client.top);
+    return cutHere();
+  }
   if (fromBehind)
     closedVolumeShadowPasses(mesh);
   else
     shadowPasses();
+  if (frameStep == afterShadowPasses) return cutHere();
   litPass(mesh);
+  if (frameStep == afterLitPass) return cutHere();
   ambientPass(width, height);
+  if (frameStep == afterAmbientPass) return cutHere();
   texturePass(mesh);
+  if (frameStep == afterTexturePass) return cutHere();
   markerPass();
-  if (fromBehind) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(startUpProjection);
-  }
-
-  swapBuffers(GLContext.deviceContext);
-  updateFrameRateCaption(window);
-  stepNavigation();
+  endFrame(window, fromBehind, startUpProjection);
 }

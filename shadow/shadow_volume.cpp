@@ -34,6 +34,64 @@ bool namesVertex(int32_t index, int32_t vertexCount) {
   return index >= 0 && index < vertexCount;
 }
 
+bool hasArrays(const ShadowVolume& volume) {
+  return volume.hasVertexArray && volume.hasEdgeArray && volume.vertexArray != nullptr &&
+         volume.edgeArray != nullptr;
+}
+
+// Calls visit(A, B, seenFromOutside) for each record whose edge lies on the
+// silhouette seen from the light, with a plane that misses the eye:
+// seenFromOutside when the eye is on the side of that plane away from the
+// mesh, where the quad shows its outer side.
+template <typename Visit>
+void forEachSilhouetteEdge(const ShadowVolume& volume, const Vec3& light, const Vec3& eye,
+                           Visit visit) {
+  if (!hasArrays(volume)) {
+    return;
+  }
+  // Records and vertices may be interleaved with other data, so neither is
+  // assumed to be aligned for its type.
+  const auto vertexAt = [&volume](int32_t index) {
+    Vec3 v;
+    std::memcpy(&v, volume.vertexArray + static_cast<ptrdiff_t>(index) * volume.vertexArrayStride,
+                sizeof v);
+    return v;
+  };
+  const int32_t vertexCount = volume.vertexArrayCount;
+  for (int32_t k = 0; k < volume.edgeArrayCount; ++k) {
+    Edge edge;
+    std::memcpy(&edge, volume.edgeArray + static_cast<ptrdiff_t>(k) * volume.edgeArrayStride,
+                sizeof edge);
+    if (edge.apex < 0 || edge.neighbourApex < 0) {
+      continue;
+    }
+    if (!namesVertex(edge.vertex0, vertexCount) || !namesVertex(edge.vertex1, vertexCount) ||
+        !namesVertex(edge.apex, vertexCount) || !namesVertex(edge.neighbourApex, vertexCount)) {
+      continue;
+    }
+    const Vec3 a = vertexAt(edge.vertex0);
+    const Vec3 b = vertexAt(edge.vertex1);
+    const Vec3 c = vertexAt(edge.apex);
+    const Vec3 d = vertexAt(edge.neighbourApex);
+
+    const Vec3 u{a.x - light.x, a.y - light.y, a.z - light.z};
+    const Vec3 w{b.x - light.x, b.y - light.y, b.z - light.z};
+    const Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
+    const float planeAtLight = dot(n, light);
+
+    const int sideC = sign(dot(n, c) - planeAtLight);
+    const int sideD = sign(dot(n, d) - planeAtLight);
+    if (sideC == 0 || sideC != sideD) {
+      continue;
+    }
+    const int sideE = sign(dot(n, eye) - planeAtLight);
+    if (sideE == 0) {
+      continue;
+    }
+    visit(a, b, sideE != sideC);
+  }
+}
+
 }  // namespace
 
 ShadowVolume::ShadowVolume()
@@ -89,66 +147,33 @@ void ShadowVolume::extrudePoint(const Vec3& from, const Vec3& through, Vec3& out
 
 bool ShadowVolume::draw(float lightX, float lightY, float lightZ, float eyeX, float eyeY,
                         float eyeZ, bool frontFaces) const {
-  if (!hasVertexArray || !hasEdgeArray || vertexArray == nullptr || edgeArray == nullptr) {
-    return true;
-  }
   const Vec3 light{lightX, lightY, lightZ};
-  const Vec3 eye{eyeX, eyeY, eyeZ};
-  // Records and vertices may be interleaved with other data, so neither is
-  // assumed to be aligned for its type.
-  const auto vertexAt = [this](int32_t index) {
-    Vec3 v;
-    std::memcpy(&v, vertexArray + static_cast<ptrdiff_t>(index) * vertexArrayStride, sizeof v);
-    return v;
-  };
-
-  for (int32_t k = 0; k < edgeArrayCount; ++k) {
-    Edge edge;
-    std::memcpy(&edge, edgeArray + static_cast<ptrdiff_t>(k) * edgeArrayStride, sizeof edge);
-    if (edge.apex < 0 || edge.neighbourApex < 0) {
-      continue;
-    }
-    if (!namesVertex(edge.vertex0, vertexArrayCount) ||
-        !namesVertex(edge.vertex1, vertexArrayCount) ||
-        !namesVertex(edge.apex, vertexArrayCount) ||
-        !namesVertex(edge.neighbourApex, vertexArrayCount)) {
-      continue;
-    }
-    const Vec3 a = vertexAt(edge.vertex0);
-    const Vec3 b = vertexAt(edge.vertex1);
-    const Vec3 c = vertexAt(edge.apex);
-    const Vec3 d = vertexAt(edge.neighbourApex);
-
-    const Vec3 u{a.x - light.x, a.y - light.y, a.z - light.z};
-    const Vec3 w{b.x - light.x, b.y - light.y, b.z - light.z};
-    const Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
-    const float planeAtLight = dot(n, light);
-
-    const int sideC = sign(dot(n, c) - planeAtLight);
-    const int sideD = sign(dot(n, d) - planeAtLight);
-    if (sideC == 0 || sideC != sideD) {
-      continue;
-    }
-    const int sideE = sign(dot(n, eye) - planeAtLight);
-    if (sideE == 0) {
-      continue;
-    }
-    // Eye on the far side from the mesh: the quad shows its outer face.
-    if ((sideE != sideC) != frontFaces) {
-      continue;
-    }
-
-    Vec3 farA;
-    Vec3 farB;
-    extrudePoint(light, a, farA, extrusionLength);
-    extrudePoint(light, b, farB, extrusionLength);
-    glColor3f(shadowGrey, shadowGrey, shadowGrey);
-    glVertex3f(a.x, a.y, a.z);
-    glVertex3f(b.x, b.y, b.z);
-    glVertex3f(farA.x, farA.y, farA.z);
-    glVertex3f(farA.x, farA.y, farA.z);
-    glVertex3f(farB.x, farB.y, farB.z);
-    glVertex3f(b.x, b.y, b.z);
-  }
+  forEachSilhouetteEdge(*this, light, Vec3{eyeX, eyeY, eyeZ},
+                        [&](const Vec3& a, const Vec3& b, bool seenFromOutside) {
+                          if (seenFromOutside != frontFaces) {
+                            return;
+                          }
+                          Vec3 farA;
+                          Vec3 farB;
+                          extrudePoint(light, a, farA, extrusionLength);
+                          extrudePoint(light, b, farB, extrusionLength);
+                          glColor3f(shadowGrey, shadowGrey, shadowGrey);
+                          glVertex3f(a.x, a.y, a.z);
+                          glVertex3f(b.x, b.y, b.z);
+                          glVertex3f(farA.x, farA.y, farA.z);
+                          glVertex3f(farA.x, farA.y, farA.z);
+                          glVertex3f(farB.x, farB.y, farB.z);
+                          glVertex3f(b.x, b.y, b.z);
+                        });
   return true;
+}
+
+void ShadowVolume::silhouette(float lightX, float lightY, float lightZ, float eyeX, float eyeY,
+                              float eyeZ, std::vector<Vec3>& ends) const {
+  ends.clear();
+  forEachSilhouetteEdge(*this, Vec3{lightX, lightY, lightZ}, Vec3{eyeX, eyeY, eyeZ},
+                        [&ends](const Vec3& a, const Vec3& b, bool) {
+                          ends.push_back(a);
+                          ends.push_back(b);
+                        });
 }

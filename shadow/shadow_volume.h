@@ -34,6 +34,10 @@ class ShadowVolume {
   // Always returns true.
   bool draw(float lightX, float lightY, float lightZ, float eyeX, float eyeY, float eyeZ,
             bool frontFaces) const;
+  // The silhouette edges draw extrudes, those of both passes, as pairs of
+  // ends in ends (emptied first), for showing the volume; no OpenGL calls.
+  void silhouette(float lightX, float lightY, float lightZ, float eyeX, float eyeY, float eyeZ,
+                  std::vector<Vec3>& ends) const;
 
   // The closed volume, for a light at (lightX, lightY, lightZ): what each
   // face that faces the light hides, to infinity, all of them together (far
@@ -57,6 +61,9 @@ class ShadowVolume {
   // The same faces pushed to infinity away from the light, wound the other
   // way: seen from any eye they face away, so a ray only ever leaves by them.
   bool drawDarkCap(float lightX, float lightY, float lightZ) const;
+  // The edges drawClosedSides extrudes, once each, as pairs of ends in ends
+  // (emptied first), running as the faces that face the light run them.
+  void closedSilhouette(float lightX, float lightY, float lightZ, std::vector<Vec3>& ends) const;
 
   // What the three draws above send, for code that needs to know where the
   // volume lies without drawing it. A side of the closed volume: the edge

@@ -29,6 +29,8 @@ struct FrameSnapshot {
   KeyFlags keys;
   uint8_t moveLight;
   uint8_t shadowFromBehind;
+  uint8_t showVolume;
+  uint8_t frameStep;
 };
 
 std::mutex framesLock;
@@ -102,7 +104,7 @@ void renderFrame(WindowHandle) {
   size_t index;
   {
     std::lock_guard<std::mutex> hold(framesLock);
-    frames.push_back(FrameSnapshot{KeyState, moveLight, shadowFromBehind});
+    frames.push_back(FrameSnapshot{KeyState, moveLight, shadowFromBehind, showVolume, frameStep});
     index = frames.size() - 1;
   }
   if (frameAction) frameAction(index);
@@ -210,7 +212,9 @@ TEST_F(AppShell, SwitchesHeldForTwoSecondsFlipOnce) {
     uint8_t FrameSnapshot::*mode;
   };
   for (const Switch& s : {Switch{XK_Tab, &FrameSnapshot::moveLight},
-                          Switch{XK_F2, &FrameSnapshot::shadowFromBehind}}) {
+                          Switch{XK_F2, &FrameSnapshot::shadowFromBehind},
+                          Switch{XK_F3, &FrameSnapshot::showVolume},
+                          Switch{XK_F4, &FrameSnapshot::frameStep}}) {
     size_t flips = 0;
     int exitCode = runProgram([&](X11Client& client, Window window) {
       size_t from = frameCount();

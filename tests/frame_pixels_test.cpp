@@ -34,6 +34,7 @@
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
 #include "render/closed_volume_passes.h"
+#include "render/frame_steps.h"
 #include "render/infinite_projection.h"
 #include "render/point_light.h"
 #include "render/render_frame.h"
@@ -264,6 +265,8 @@ class FramePixels : public testing::Test {
   }
   void TearDown() override {
     shadowFromBehind = 0;
+    showVolume = 0;
+    frameStep = wholeFrame;
     putBackBundled();
   }
 };
@@ -780,6 +783,98 @@ TEST_F(FramePixels, SecondModeShadowsEdgesOfManyFacesAndFacesOfNoArea) {
     EXPECT_GT(judged, 20000) << test.name;
     EXPECT_GT(inShadow, 1000) << test.name << ": the shadow should be in view";
     EXPECT_GE(share, 99.0) << test.name;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// F4's depth and mask steps and F3's volume, on the synthetic scene in both
+// modes. With the light as one corner and a stretch of the eye's ray as the
+// others, the triangle meets the box just when the stretch passes through
+// what the box hides from the light: an edge of one crosses the other.
+bool triangleMeetsBox(const Vec3d& a, const Vec3d& b, const Vec3d& c, const BoxAndLight& box) {
+  const auto corner = [&box](int bits) {
+    return widen({bits & 1 ? box.high.x : box.low.x, bits & 2 ? box.high.y : box.low.y,
+                  bits & 4 ? box.high.z : box.low.z});
+  };
+  if (boxBlocksLight(a, b, box) || boxBlocksLight(b, c, box) || boxBlocksLight(c, a, box))
+    return true;
+  for (int from = 0; from < 8; ++from)
+    for (int bit = 1; bit < 8; bit <<= 1) {
+      double t, weights[3];
+      if ((from & bit) == 0 && hitTriangle(corner(from), corner(from | bit) - corner(from), a, b,
+                                           c, t, weights, false) && t <= 1.0)
+        return true;
+    }
+  return false;
+}
+
+TEST_F(FramePixels, StepsShowDepthAndMaskAndTheVolumeCoversWhatItReachesInBothModes) {
+  std::unique_ptr<InstalledMesh> scene(makeSyntheticScene());
+  lightPosition = synthLight;
+  placeSyntheticEye();
+  const Camera camera = currentCamera();
+  const std::vector<PixelTruth> truth = castEveryPixel(scene->mesh(), camera, synthetic);
+  // The second mode also draws what the receiver hides, and caps the volume
+  // with the faces that face the light: the receiver's and the box's +y, +z.
+  const BoxAndLight underReceiver{{receiverLeft, receiverNear, -0.01f}, {80, 80, 0}, synthLight};
+  auto at = [](int x, int y) { return static_cast<size_t>(y) * windowWidth + x; };
+  for (const bool behind : {false, true}) {
+    SCOPED_TRACE(behind ? "counted from behind" : "counted from the eye");
+    shadowFromBehind = behind;
+    const Frame plain = drawFrame(bundled().window);
+    frameStep = afterShadowPasses;
+    const Frame mask = drawFrame(bundled().window);
+    frameStep = afterDepthPass;
+    const Frame depth = drawFrame(bundled().window);
+    frameStep = wholeFrame;
+    showVolume = 1;
+    const Frame volume = drawFrame(bundled().window);
+    showVolume = 0;
+    EXPECT_TRUE(drawFrame(bundled().window).bits == plain.bits) << "F3 off, another picture";
+
+    // The ray from the near plane to the surface seen, to the far plane, or to infinity.
+    std::vector<uint8_t> reaches(truth.size());
+    for (size_t i = 0; i < truth.size(); ++i) {
+      const Sight& sight = truth[i].sight;
+      const Vec3d d = rayDirection(camera, static_cast<double>(i % windowWidth) + 0.5,
+                                   static_cast<double>(i / windowWidth) + 0.5);
+      const double far = behind ? 1e7 : 1000.0;
+      const double end = std::min(sight.surface >= 0 ? sight.distance - 1e-3 : far, far);
+      const Vec3d from = camera.eye + 15.0 * d, to = camera.eye + end * d;
+      reaches[i] = (behind && (sight.surface == 0 || sight.surface == 4 || sight.surface == 6)) ||
+                   triangleMeetsBox(widen(synthLight), from, to, synthetic) ||
+                   (behind && triangleMeetsBox(widen(synthLight), from, to, underReceiver));
+    }
+    long masked = 0, maskRight = 0, reached = 0, covered = 0, others = 0, othersChanged = 0;
+    int grey = 0;
+    for (int y = 2; y < windowHeight - 2; ++y)
+      for (int x = 2; x < windowWidth - 2; ++x) {
+        const PixelTruth& pixel = truth[at(x, y)];
+        const Rgb565 m = mask.at(x, y);
+        if (pixel.sight.surface == 0 && !pixel.nearBoundary) {
+          ++masked;
+          maskRight += pixel.sight.shadowed ? std::abs(m.g - 33) <= 1 && m.r == m.b && m.r == 16
+                                            : m.r == redMax && m.g == greenMax && m.b == blueMax;
+          if (x == windowWidth / 2) {  // up the middle, the receiver ever further away
+            EXPECT_GE(depth.at(x, y).g, grey) << "row " << y;
+            grey = depth.at(x, y).g;
+          }
+        }
+        bool judged = !pixel.nearBoundary && pixel.sight.surface != markerSurface;
+        for (int n = 0; n < 25; ++n)
+          judged = judged && reaches[at(x + n % 5 - 2, y + n / 5 - 2)] == reaches[at(x, y)];
+        const bool changed = volume.bits[at(x, y)] != plain.bits[at(x, y)];
+        reached += judged && reaches[at(x, y)];
+        covered += judged && reaches[at(x, y)] && changed;
+        others += judged && !reaches[at(x, y)];
+        othersChanged += judged && !reaches[at(x, y)] && changed;
+      }
+    EXPECT_GE(100.0 * static_cast<double>(maskRight) / static_cast<double>(masked), 99.0);
+    EXPECT_GT(grey, greenMax / 2) << "the receiver's depths should span the greys";
+    EXPECT_GT(reached, 20000);
+    EXPECT_GT(others, 50000);
+    EXPECT_GE(100.0 * static_cast<double>(covered) / static_cast<double>(reached), 99.0);
+    EXPECT_EQ(othersChanged, 0);
   }
 }
 

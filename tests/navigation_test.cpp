@@ -129,6 +129,8 @@ void resetNavigation() {
   KeyState = KeyFlags{};
   moveLight = 1;
   shadowFromBehind = 0;
+  showVolume = 0;
+  frameStep = 0;
   viewOrigin = Vec3{0.0f, 0.0f, 0.0f};
   lightPosition = Vec3{20.0f, 20.0f, 70.0f};
 }
@@ -180,7 +182,7 @@ TEST_F(Navigation, EachKeyHoldsItsOwnFlagFromKeyDownToKeyUp) {
 
 TEST_F(Navigation, OtherKeysChangeNoFlagAndNoMode) {
   keyDown(VK_LEFT, false);
-  for (uint32_t code : {0u, VK_SPACE, VK_SHIFT, VK_ESCAPE, uint32_t{'A'}, VK_F1, VK_F1 + 2,
+  for (uint32_t code : {0u, VK_SPACE, VK_SHIFT, VK_ESCAPE, uint32_t{'A'}, VK_F1, VK_F1 + 4,
                         0xFFFFFFFFu, VK_UP + 0x10000u, VK_F1 + 1 + 0x10000u}) {
     keyDown(code, false);
     keyUp(code);
@@ -190,6 +192,7 @@ TEST_F(Navigation, OtherKeysChangeNoFlagAndNoMode) {
   EXPECT_EQ(std::memcmp(&KeyState, &leftOnly, sizeof leftOnly), 0);
   EXPECT_EQ(moveLight, 1);
   EXPECT_EQ(shadowFromBehind, 0);
+  EXPECT_EQ(showVolume + frameStep, 0);
 }
 
 TEST_F(Navigation, TabAndF2FlipTheirModeOnEachFirstKeyDownOnly) {

@@ -5,8 +5,8 @@
 // the scene is no regular file it says so, and exits non-zero, and a close
 // signal ends it while it says so; without a display it says which one is
 // missing; a texture it cannot use is named on standard error and the mesh
-// drawn untextured. Its command line: --help, mistakes, paths with spaces and
-// --all-meshes.
+// drawn untextured; F3 and F4 show how the frame is made. Its command line:
+// --help, mistakes, paths with spaces and --all-meshes.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -27,6 +27,7 @@
 #include "support/separate_objects.h"
 #include "support/shadow_ray_cast.h"
 #include "support/tiff_writer.h"
+#include "support/view_keys.h"
 #include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
@@ -50,15 +51,6 @@ bool windowGoes(X11Client& client, Window window, int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
-}
-
-// Until the caption's rate has turned over twice: ten frames drawn since at least.
-void waitForFrames(X11Client& client, Window window) {
-  for (int turn = 0; turn < 2; ++turn) {
-    const std::string rate = windowName(client, window);
-    for (int tries = 0; tries < 250 && windowName(client, window) == rate; ++tries)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
 }
 
 }  // namespace
@@ -163,6 +155,20 @@ TEST(Program, MinimizedItWaitsAndACloseSignalStillEndsIt) {
   }
   signalProgram(child, SIGTERM);
   EXPECT_EQ(waitForExit(child, 1000), 0) << child.output;
+  closeX11Client(client);
+}
+
+TEST(Program, F3ShowsTheVolumeAndF4TheFrameAPassAtATime) {
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  ChildProcess child;
+  ASSERT_TRUE(startProgram(child, program, DATA_DIR));
+  Window window = waitForRunningWindow(client);
+  ASSERT_NE(window, 0u) << child.output;
+  moveFocus(client, window);
+  expectViewKeys(client, window, window, 800, 600);
+  sendDeleteWindow(client, window);
+  EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
   closeX11Client(client);
 }
 

@@ -7,8 +7,8 @@
 // the exclusive mode through DirectDraw in Wine's virtual desktop, and the
 // window it falls back to without one; the picture itself, judged against the
 // CPU ray cast of a synthetic scene at every pixel, also after a resize, and
-// of the bundled scene on a grid of pixels; the command line: --help and
-// mistakes, paths with spaces and --all-meshes.
+// of the bundled scene on a grid of pixels; F3 and F4; the command line:
+// --help and mistakes, paths with spaces and --all-meshes.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
 #include <X11/keysym.h>
@@ -37,6 +37,7 @@
 #include "support/process.h"
 #include "support/separate_objects.h"
 #include "support/shadow_ray_cast.h"
+#include "support/view_keys.h"
 #include "support/window_image.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
@@ -117,12 +118,13 @@ class WineProgram : public testing::Test {
   // Runs demo_windowed.exe (with these arguments) from folder until it draws
   // (the caption shows a rate), resized to 1000 by 700 if asked, reads its
   // client area at the size Windows gave it from the unnamed child X window
-  // Wine draws in, and closes it again with a close request. The program's
-  // output is left in `said`.
+  // Wine draws in, lets `before` act on its window and that child, and closes
+  // it again with a close request. The program's output is left in `said`.
   void takeStartPicture(const std::vector<std::string>& program,
                         const std::filesystem::path& folder, int& width, int& height,
                         std::vector<uint32_t>& picture, std::string* said = nullptr,
-                        bool resized = false) {
+                        bool resized = false,
+                        const std::function<void(Window, Window)>& before = nullptr) {
     ChildProcess demo;
     std::vector<std::string> command{wineRun};
     command.insert(command.end(), program.begin(), program.end());
@@ -139,6 +141,7 @@ class WineProgram : public testing::Test {
     EXPECT_EQ(drawnWidth, width);
     EXPECT_EQ(drawnHeight, height);
     picture = readWindowPixels(client_, drawn, width, height);
+    if (before) before(window, drawn);
     sendDeleteWindow(client_, window);
     EXPECT_EQ(waitForExit(demo, 20000), 0) << demo.output;
     if (said != nullptr) *said = demo.output;
@@ -517,6 +520,16 @@ TEST_F(WineProgram, BundledScenesStartPictureShadowsWhereTheRayCastDoes) {
   EXPECT_GT(judgement.judged, 10000);
   EXPECT_GT(judgement.inShadow, 1000) << "shadows should be in view";
   EXPECT_GE(agreement, 99.0);
+}
+
+TEST_F(WineProgram, F3ShowsTheVolumeAndF4TheFrameAPassAtATime) {
+  int width = 0, height = 0;
+  std::vector<uint32_t> picture;
+  takeStartPicture({wineWindowed}, DATA_DIR, width, height, picture, nullptr, false,
+                   [&](Window window, Window drawn) {
+                     moveFocus(client_, window);
+                     expectViewKeys(client_, window, drawn, width, height);
+                   });
 }
 
 // The Linux program test's scene of separate objects, from an empty working

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Makes the README's pair of screenshots of the two shadow modes: runs a built
-# demo_windowed on its own 16-bit Xvfb, steps back from the start view by
-# holding Down, then saves the window in the first mode, presses F2 and
-# saves the same view counted from behind the surface. The view depends on the
-# frame rate (a fixed step per frame), so each run steps back a little
-# differently; both pictures of one run show the same view.
+# Makes the README's screenshots: runs a built demo_windowed on its own 16-bit
+# Xvfb; in the start view saves the shadow volume (F3) and the shadow mask
+# (F4 twice), then steps back from the start view by holding Down, saves the
+# window in the first mode, presses F2 and saves the same view counted from
+# behind the surface. The view depends on the frame rate (a fixed step per
+# frame), so each run steps back a little differently; both pictures of one
+# run show the same view.
 #   tools/mode_screenshots.sh [build folder] [seconds of Down] [output folder]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,6 +39,14 @@ save() {
   echo "mode_screenshots: saved $out/$1"
 }
 
+xdotool key F3
+sleep 1
+save shadow_volume.png
+xdotool key F3 F4 F4
+sleep 1
+save shadow_mask.png
+# On through the lit, ambient and textured steps to the whole frame.
+xdotool key F4 F4 F4 F4
 xdotool keydown Down
 sleep "$seconds"
 xdotool keyup Down

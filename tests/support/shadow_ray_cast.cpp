@@ -139,6 +139,7 @@ Sight castRay(const Mesh& mesh, const Camera& camera, const BoxAndLight& box, do
         t >= nearest)
       return;
     nearest = t;
+    sight.distance = t;
     sight.surface = surface;
     sight.shade = 0.0;
     for (int n = 0; n < 3; ++n)

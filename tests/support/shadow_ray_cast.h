@@ -67,6 +67,7 @@ struct Sight {
   int surface = -1;  // 0 the receiver, 1 to 6 the box's faces, 7 the marker, -1 nothing
   bool shadowed = false;
   double shade = 0.0;  // the per-vertex shade interpolated at the point seen
+  double distance = 0.0;  // to that point, in lengths of rayDirection's ray
 };
 
 // The mesh is the box-over-receiver one with its vertex normals computed.

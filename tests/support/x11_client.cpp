@@ -90,6 +90,14 @@ Window waitForRunningWindow(X11Client& client, int timeoutMs) {
   return 0;
 }
 
+void waitForFrames(X11Client& client, Window window) {
+  for (int turn = 0; turn < 2; ++turn) {
+    const std::string caption = windowName(client, window);
+    for (int tries = 0; tries < 250 && windowName(client, window) == caption; ++tries)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 bool keyboardIsFree(X11Client& client) {
   Display* display = client.display;
   int result = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync,

@@ -26,6 +26,9 @@ Window waitForUnclassedWindow(X11Client& client, const std::string& name, int ti
 // The program's window ("My App") once it has drawn ten frames: its caption
 // then shows a frame rate instead of "Shadow Volume". 0 after timeoutMs.
 Window waitForRunningWindow(X11Client& client, int timeoutMs = 30000);
+// Until the window's caption has changed twice, so at least ten frames have
+// been drawn since; five seconds at most for each change.
+void waitForFrames(X11Client& client, Window window);
 // True when another client could take the keyboard, that is nobody holds it.
 bool keyboardIsFree(X11Client& client);
 std::string windowClass(X11Client& client, Window window);
