@@ -93,7 +93,8 @@ std::string usageText(const char* programName) {
          "  F3                  show the shadow volume and its silhouette over the frame,\n"
          "                      or not (not at start)\n"
          "  F4                  show the frame after its next pass (depth, shadow mask,\n"
-         "                      lit, ambient, textured), then the whole frame again\n";
+         "                      lit, ambient, textured), then the whole frame again\n"
+         "  Escape              close the program, as the close button does\n";
 }
 
 int answerCommandLine(const CommandLine& commandLine) {
