@@ -35,9 +35,8 @@ namespace {
 
 constexpr int startUpFailed = 1;
 
-void sayUntextured(const std::string& why) {
-  std::fprintf(stderr, "%s: %s; the mesh is drawn untextured.\n",
-               theCommandLine.texturePath.c_str(), why.c_str());
+void sayUntextured(const char* path, const std::string& why) {
+  std::fprintf(stderr, "%s: %s; the mesh is drawn untextured.\n", path, why.c_str());
 }
 
 void stopStartUp(const std::string& why) {
@@ -83,7 +82,7 @@ void startUp(WindowHandle window) {
   firstStartUpStep(window);
   theTexture = new TiffImage();
   theTexture->read(textureFile);
-  if (theTexture->pixels == nullptr) sayUntextured(theTexture->declined);
+  if (theTexture->pixels == nullptr) sayUntextured(textureFile, theTexture->declined);
   if (!setupGLContext(window)) {
     stopStartUp("OpenGL could not be set up on the window.");
     return;
@@ -124,8 +123,9 @@ void startUp(WindowHandle window) {
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
   theTextureUploaded = uploadTexture(*theTexture, currentTextureLimits());
   if (!theTextureUploaded && theTexture->pixels != nullptr) {
-    sayUntextured("the OpenGL driver refused its " + std::to_string(theTexture->width) + " x " +
-                  std::to_string(theTexture->height) + " pixels, even scaled");
+    sayUntextured(textureFile, "the OpenGL driver refused its " +
+                                   std::to_string(theTexture->width) + " x " +
+                                   std::to_string(theTexture->height) + " pixels, even scaled");
   }
 
   translateView(0.0f, 0.0f, -200.0f);

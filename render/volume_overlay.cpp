@@ -55,7 +55,7 @@ void drawFaces(const ShadowVolume& volume, bool fromBehind, const Vec3& l, const
   glDisable(GL_LIGHTING);
 }
 
-// Where the volume takes a silhouette point: the design's finite extrusion,
+// Where the volume takes a silhouette point: the first mode's finite extrusion,
 // or the point at infinity away from the light.
 void farVertex(const ShadowVolume& volume, bool fromBehind, const Vec3& l, const Vec3& p) {
   if (fromBehind) {
@@ -98,10 +98,15 @@ void drawVolumeOverlay(bool fromBehind) {
   const ShadowVolume& volume = *theShadowVolume;
   const Vec3 l = lightPosition;
   const Vec3 eye{eyeX(), eyeY(), eyeZ()};
-  if (fromBehind)
-    volume.closedSilhouette(l.x, l.y, l.z, theSilhouette);
-  else
+  if (fromBehind) {
+    theSilhouette.clear();
+    for (const ShadowVolume::ClosedSide& side : volume.closedSides(l.x, l.y, l.z)) {
+      theSilhouette.push_back(side.p);
+      theSilhouette.push_back(side.q);
+    }
+  } else {
     volume.silhouette(l.x, l.y, l.z, eye.x, eye.y, eye.z, theSilhouette);
+  }
 
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);

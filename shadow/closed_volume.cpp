@@ -215,16 +215,6 @@ bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, flo
   return true;
 }
 
-void ShadowVolume::closedSilhouette(float lightX, float lightY, float lightZ,
-                                    std::vector<Vec3>& ends) const {
-  ends.clear();
-  if (!Arrays{*this}.ready()) return;
-  for (const ClosedSide& side : closedSides(lightX, lightY, lightZ)) {
-    ends.push_back(side.p);
-    ends.push_back(side.q);
-  }
-}
-
 bool ShadowVolume::drawLightCap(float lightX, float lightY, float lightZ) const {
   const Arrays arrays{*this};
   if (!arrays.ready()) return true;

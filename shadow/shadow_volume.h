@@ -61,9 +61,6 @@ class ShadowVolume {
   // The same faces pushed to infinity away from the light, wound the other
   // way: seen from any eye they face away, so a ray only ever leaves by them.
   bool drawDarkCap(float lightX, float lightY, float lightZ) const;
-  // The edges drawClosedSides extrudes, once each, as pairs of ends in ends
-  // (emptied first), running as the faces that face the light run them.
-  void closedSilhouette(float lightX, float lightY, float lightZ, std::vector<Vec3>& ends) const;
 
   // What the three draws above send, for code that needs to know where the
   // volume lies without drawing it. A side of the closed volume: the edge
