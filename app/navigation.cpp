@@ -12,7 +12,7 @@
 KeyFlags KeyState{};
 uint8_t moveLight = 1;
 Vec3 viewOrigin{0.0f, 0.0f, 0.0f};
-uint8_t shadowFromBehind = 0;
+uint8_t secondShadowMode = 0;
 uint8_t showVolume = 0;
 uint8_t frameStep = wholeFrame;
 
@@ -58,7 +58,7 @@ void keyDown(uint32_t code, bool repeated) {
   }
   if (repeated) return;
   if (code == VK_TAB) moveLight = moveLight == 0 ? 1 : 0;
-  if (code == VK_F1 + 1) shadowFromBehind = shadowFromBehind == 0 ? 1 : 0;
+  if (code == VK_F1 + 1) secondShadowMode = secondShadowMode == 0 ? 1 : 0;
   if (code == VK_F1 + 2) showVolume = showVolume == 0 ? 1 : 0;
   if (code == VK_F1 + 3) frameStep = static_cast<uint8_t>((frameStep + 1) % frameStepCount);
 }

@@ -24,10 +24,11 @@ struct KeyFlags {
 extern KeyFlags KeyState;
 extern uint8_t moveLight;  // 1: the editing keys move the light; 0: they turn the view
 extern Vec3 viewOrigin;    // sum of every model-space translation of the view
-// 0 at start: the frame counts the shadow from the eye forward over open
-// volumes; 1: over closed ones, from behind the surface wherever counting
-// from the eye could go wrong (render/closed_volume_passes.h). F2 flips it.
-extern uint8_t shadowFromBehind;
+// 0 at start, the first shadow mode: the frame counts the shadow from the eye
+// forward over open volumes. 1, the second mode: over closed volumes, from
+// the eye where no volume reaches the near plane and from behind the surface
+// otherwise (render/closed_volume_passes.h). F2 flips it.
+extern uint8_t secondShadowMode;
 // 1 while F3 shows the shadow volume over the frame; 0 at start.
 extern uint8_t showVolume;
 // The part of the frame on view, a FrameStep (render/frame_steps.h): the

@@ -121,10 +121,10 @@ void BM_BundledFrame(benchmark::State& state) {
     state.SkipWithError("the bundled scene did not start");
     return;
   }
-  shadowFromBehind = static_cast<uint8_t>(state.range(0));
+  secondShadowMode = static_cast<uint8_t>(state.range(0));
   const ClosedVolumeCounts before = theClosedVolumeCounts;
   for (auto _ : state) renderFrame(theWindow);
-  shadowFromBehind = 0;
+  secondShadowMode = 0;
   state.counters["frames_per_second"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   if (state.range(0) != 0) {

@@ -206,7 +206,7 @@ void renderFrame(WindowHandle window) {
 
   // Read back rather than pushed: the ambient pass pushes the projection too,
   // and OpenGL 1.1 promises a projection stack of two.
-  const bool fromBehind = shadowFromBehind != 0;
+  const bool fromBehind = secondShadowMode != 0;
   float startUpProjection[16] = {};
   if (fromBehind) {
     float farless[16];

@@ -28,7 +28,7 @@ namespace {
 struct FrameSnapshot {
   KeyFlags keys;
   uint8_t moveLight;
-  uint8_t shadowFromBehind;
+  uint8_t secondShadowMode;
   uint8_t showVolume;
   uint8_t frameStep;
 };
@@ -104,7 +104,7 @@ void renderFrame(WindowHandle) {
   size_t index;
   {
     std::lock_guard<std::mutex> hold(framesLock);
-    frames.push_back(FrameSnapshot{KeyState, moveLight, shadowFromBehind, showVolume, frameStep});
+    frames.push_back(FrameSnapshot{KeyState, moveLight, secondShadowMode, showVolume, frameStep});
     index = frames.size() - 1;
   }
   if (frameAction) frameAction(index);
@@ -212,7 +212,7 @@ TEST_F(AppShell, SwitchesHeldForTwoSecondsFlipOnce) {
     uint8_t FrameSnapshot::*mode;
   };
   for (const Switch& s : {Switch{XK_Tab, &FrameSnapshot::moveLight},
-                          Switch{XK_F2, &FrameSnapshot::shadowFromBehind},
+                          Switch{XK_F2, &FrameSnapshot::secondShadowMode},
                           Switch{XK_F3, &FrameSnapshot::showVolume},
                           Switch{XK_F4, &FrameSnapshot::frameStep}}) {
     size_t flips = 0;

@@ -260,11 +260,11 @@ class FramePixels : public testing::Test {
     ASSERT_TRUE(bundled().started) << "no window, context or bundled scene from " << DATA_DIR;
     putBackBundled();
     lightPosition = Vec3{20.0f, 20.0f, 70.0f};
-    shadowFromBehind = 0;
+    secondShadowMode = 0;
     placeEye(200.0f);
   }
   void TearDown() override {
-    shadowFromBehind = 0;
+    secondShadowMode = 0;
     showVolume = 0;
     frameStep = wholeFrame;
     putBackBundled();
@@ -537,9 +537,9 @@ TEST_F(FramePixels, BundledFirstFrameShadowsTheWallAndTheLBlockItself) {
 // under a projection without a far plane.
 
 Frame drawFrameCountingFromBehind(WindowHandle window) {
-  shadowFromBehind = 1;
+  secondShadowMode = 1;
   Frame frame = drawFrame(window);
-  shadowFromBehind = 0;
+  secondShadowMode = 0;
   return frame;
 }
 
@@ -794,7 +794,7 @@ TEST_F(FramePixels, StepsShowDepthAndMaskAndTheVolumeCoversWhatItReachesInBothMo
   auto at = [](int x, int y) { return static_cast<size_t>(y) * windowWidth + x; };
   for (const bool behind : {false, true}) {
     SCOPED_TRACE(behind ? "counted from behind" : "counted from the eye");
-    shadowFromBehind = behind;
+    secondShadowMode = behind;
     const Frame plain = drawFrame(bundled().window);
     frameStep = afterShadowPasses;
     const Frame mask = drawFrame(bundled().window);

@@ -128,7 +128,7 @@ void useOwnContext() {
 void resetNavigation() {
   KeyState = KeyFlags{};
   moveLight = 1;
-  shadowFromBehind = 0;
+  secondShadowMode = 0;
   showVolume = 0;
   frameStep = 0;
   viewOrigin = Vec3{0.0f, 0.0f, 0.0f};
@@ -191,7 +191,7 @@ TEST_F(Navigation, OtherKeysChangeNoFlagAndNoMode) {
   leftOnly.left = 1;
   EXPECT_EQ(std::memcmp(&KeyState, &leftOnly, sizeof leftOnly), 0);
   EXPECT_EQ(moveLight, 1);
-  EXPECT_EQ(shadowFromBehind, 0);
+  EXPECT_EQ(secondShadowMode, 0);
   EXPECT_EQ(showVolume + frameStep, 0);
 }
 
@@ -202,8 +202,8 @@ TEST_F(Navigation, TabAndF2FlipTheirModeOnEachFirstKeyDownOnly) {
     uint8_t* otherMode;
   };
   keyDown(VK_LEFT, false);
-  for (const Switch& s : {Switch{VK_TAB, &moveLight, &shadowFromBehind},
-                          Switch{VK_F1 + 1, &shadowFromBehind, &moveLight}}) {
+  for (const Switch& s : {Switch{VK_TAB, &moveLight, &secondShadowMode},
+                          Switch{VK_F1 + 1, &secondShadowMode, &moveLight}}) {
     const uint8_t start = *s.mode, other = *s.otherMode;
     for (int press = 1; press <= 3; ++press) {
       keyDown(s.code, false);
@@ -658,7 +658,7 @@ TEST_F(RealKeys, F2SwitchesTheShadowModeAndTheOtherKeysStillWork) {
     caption = windowName(client, window);
   });
   EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(shadowFromBehind, 1) << "one press of F2 should flip the mode once";
+  EXPECT_EQ(secondShadowMode, 1) << "one press of F2 should flip the mode once";
   EXPECT_EQ(moveLight, 1) << "F2 is not Tab";
   EXPECT_LE(differingPixels(before, switched), before.rgb.size() / 1000);
   ASSERT_TRUE(moved) << "Home should still move the light";

@@ -153,7 +153,7 @@ intptr_t keyProcedure(WindowHandle window, uint32_t message, uintptr_t wParam, i
     std::printf("%s %u eye %.3f %.3f %.3f light %d behind %d\n", what,
                 static_cast<unsigned>(wParam), static_cast<double>(eyeX()),
                 static_cast<double>(eyeY()), static_cast<double>(eyeZ()), moveLight,
-                shadowFromBehind);
+                secondShadowMode);
     std::fflush(stdout);
   }
   return result;
