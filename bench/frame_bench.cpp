@@ -11,10 +11,6 @@
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -25,6 +21,7 @@
 #include "app/app.h"
 #include "app/navigation.h"
 #include "assets/scene.h"
+#include "bench/own_xvfb.h"
 #include "gl/gl_context.h"
 #include "render/closed_volume_passes.h"
 #include "render/point_light.h"
@@ -72,40 +69,6 @@ namespace {
 
 constexpr int windowWidth = 800;
 constexpr int windowHeight = 600;
-
-// Xvfb on a display number of its own, 16 bits deep like the target machines.
-pid_t startXvfb() {
-  int fds[2];
-  if (pipe(fds) != 0) return -1;
-  pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    close(fds[0]);
-    int devNull = open("/dev/null", O_WRONLY);
-    dup2(devNull, 1);
-    dup2(devNull, 2);
-    std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x16", "-nolisten",
-           "tcp", "-noreset", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  pollfd wait{fds[0], POLLIN, 0};
-  while (poll(&wait, 1, 20000) > 0) {
-    char c;
-    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-    number += c;
-  }
-  close(fds[0]);
-  if (number.empty()) {
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    return -1;
-  }
-  setenv("DISPLAY", (":" + number).c_str(), 1);
-  return pid;
-}
 
 intptr_t quietProcedure(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
 
@@ -221,7 +184,7 @@ BENCHMARK(BM_DepthClear)->Unit(benchmark::kMillisecond)->UseRealTime();
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  pid_t xvfb = startXvfb();
+  pid_t xvfb = startOwnXvfb();
   if (xvfb < 0) std::fprintf(stderr, "frame_bench: Xvfb did not start\n");
   registerClass(WindowClass{0, quietProcedure, currentInstance(), "Frame Bench"});
   theWindow = createWindow("Frame Bench", "Shadow Volume", windowWidth, windowHeight,
@@ -235,9 +198,6 @@ int main(int argc, char** argv) {
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (xvfb > 0) {
-    kill(xvfb, SIGTERM);
-    waitpid(xvfb, nullptr, 0);
-  }
+  stopOwnXvfb(xvfb);
   return 0;
 }

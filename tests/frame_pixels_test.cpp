@@ -15,6 +15,7 @@
 // holds, with no conversion in between.
 #include <GL/gl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -44,6 +45,7 @@
 #include "support/box_scene.h"
 #include "support/mesh_ray_cast.h"
 #include "support/shadow_ray_cast.h"
+#include "support/sphere_scene.h"
 #include "support/test_mesh.h"
 #include "support/tiff_writer.h"
 #include "support/window_image.h"
@@ -853,3 +855,142 @@ TEST_F(FramePixels, StepsShowDepthAndMaskAndTheVolumeCoversWhatItReachesInBothMo
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Whole frames and the views of how they are made, bit for bit as recorded
+// in tests/fixtures/frames/ when the frame still sent every vertex on its
+// own (glBegin, glVertex, glColor, glTexCoord): sending the same triangles
+// from arrays must not change a pixel. The bundled scene and spheres over a
+// receiver, in both modes, from several views: the start view, stepped back
+// so the volumes reach past the far plane, moved and turned with the light
+// elsewhere, the eye inside a volume, and the start view with F3's volume
+// and with F4's shadow mask. SHADOW_RECORD_FRAMES=1 records them anew.
+// A frame is 800 x 600 5-6-5 values, rows from the bottom, zlib-compressed.
+struct RecordedView {
+  const char* name;
+  Vec3 light;
+  Vec3 move;  // translateView from the origin
+  float turnX;
+  float turnY;
+  uint8_t volume;
+  FrameStep step;
+};
+
+std::string recordedFramePath(const std::string& name) {
+  return std::string(FIXTURE_DIR) + "/frames/" + name + ".565.z";
+}
+
+bool readRecordedFrame(const std::string& name, std::vector<uint16_t>& bits) {
+  std::FILE* file = std::fopen(recordedFramePath(name).c_str(), "rb");
+  if (file == nullptr) return false;
+  std::vector<uint8_t> packed;
+  uint8_t buffer[65536];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+    packed.insert(packed.end(), buffer, buffer + got);
+  std::fclose(file);
+  bits.assign(static_cast<size_t>(windowWidth) * windowHeight, 0);
+  uLongf size = static_cast<uLongf>(bits.size() * sizeof(uint16_t));
+  return uncompress(reinterpret_cast<Bytef*>(bits.data()), &size, packed.data(),
+                    static_cast<uLong>(packed.size())) == Z_OK &&
+         size == bits.size() * sizeof(uint16_t);
+}
+
+void recordFrame(const std::string& name, const std::vector<uint16_t>& bits) {
+  const uLong plainSize = static_cast<uLong>(bits.size() * sizeof(uint16_t));
+  std::vector<uint8_t> packed(compressBound(plainSize));
+  uLongf size = static_cast<uLongf>(packed.size());
+  ASSERT_EQ(compress2(packed.data(), &size, reinterpret_cast<const Bytef*>(bits.data()),
+                      plainSize, 9),
+            Z_OK);
+  std::FILE* file = std::fopen(recordedFramePath(name).c_str(), "wb");
+  ASSERT_NE(file, nullptr) << recordedFramePath(name);
+  EXPECT_EQ(std::fwrite(packed.data(), 1, size, file), size);
+  std::fclose(file);
+}
+
+// Where the frame differs from the recorded one: how many pixels, the box
+// round them and the first of them.
+std::string frameDifference(const std::vector<uint16_t>& recorded, const Frame& frame) {
+  long count = 0;
+  int left = windowWidth, right = -1, bottom = windowHeight, top = -1;
+  std::string first;
+  for (int y = 0; y < windowHeight; ++y)
+    for (int x = 0; x < windowWidth; ++x) {
+      const size_t i = static_cast<size_t>(y) * windowWidth + static_cast<size_t>(x);
+      if (recorded[i] == frame.bits[i]) continue;
+      if (count++ == 0)
+        first = " first at (" + std::to_string(x) + ", " + std::to_string(y) + " from the bottom): " +
+                std::to_string(recorded[i]) + " recorded, " + std::to_string(frame.bits[i]) +
+                " drawn;";
+      left = std::min(left, x);
+      right = std::max(right, x);
+      bottom = std::min(bottom, y);
+      top = std::max(top, y);
+    }
+  if (count == 0) return "";
+  return std::to_string(count) + " pixels differ;" + first + " all within x " +
+         std::to_string(left) + ".." + std::to_string(right) + ", y " + std::to_string(bottom) +
+         ".." + std::to_string(top);
+}
+
+TEST_F(FramePixels, FramesEqualTheRecordedOnesBitForBit) {
+  const bool recording = std::getenv("SHADOW_RECORD_FRAMES") != nullptr;
+  const RecordedView views[] = {
+      {"start", {20, 20, 70}, {0, 0, -200}, 0, 0, 0, wholeFrame},
+      {"stepped-back", {20, 20, 70}, {0, 0, -340}, 0, 0, 0, wholeFrame},
+      {"turned", {-30, 10, 60}, {-30, 40, -150}, -25, 15, 0, wholeFrame},
+      // Under the bundled scene's sphere, and under one of the spheres.
+      {"eye-in-volume", {-38, 36, 70}, {38, -36, 2}, -70, 0, 0, wholeFrame},
+      {"eye-in-volume", {-60, 45, 70}, {60, -45, -3}, -70, 0, 0, wholeFrame},
+      {"volume", {20, 20, 70}, {0, 0, -200}, 0, 0, 1, wholeFrame},
+      {"mask", {-30, 10, 60}, {0, 0, -200}, 0, 0, 0, afterShadowPasses},
+  };
+  std::vector<Vec3> vertices;
+  std::vector<Face> faces;
+  for (const SceneObject& object : sphereSceneObjects({2, 10})) {
+    const int32_t first = static_cast<int32_t>(vertices.size());
+    vertices.insert(vertices.end(), object.vertices.begin(), object.vertices.end());
+    for (Face face : object.faces) {
+      for (int32_t& corner : face.corner) corner += first;
+      faces.push_back(face);
+    }
+  }
+  long compared = 0;
+  for (const char* scene : {"bundled", "spheres"}) {
+    std::unique_ptr<InstalledMesh> spheres;
+    if (scene == std::string("spheres")) {
+      spheres.reset(new InstalledMesh(vertices, faces));
+    }
+    for (const uint8_t mode : {uint8_t{0}, uint8_t{1}})
+      for (const RecordedView& view : views) {
+        if (std::string(view.name) == "eye-in-volume" &&
+            (&view == &views[3]) != (spheres == nullptr))
+          continue;
+        const std::string name =
+            std::string(scene) + "-" + (mode == 0 ? "first-" : "second-") + view.name;
+        SCOPED_TRACE(name);
+        secondShadowMode = mode;
+        showVolume = view.volume;
+        frameStep = view.step;
+        lightPosition = view.light;
+        placeEye(0.0f);
+        translateView(view.move.x, view.move.y, view.move.z);
+        turnViewX(view.turnX);
+        turnViewY(view.turnY);
+        const Frame frame = drawFrame(bundled().window);
+        if (recording) {
+          recordFrame(name, frame.bits);
+          continue;
+        }
+        std::vector<uint16_t> recorded;
+        ASSERT_TRUE(readRecordedFrame(name, recorded)) << recordedFramePath(name);
+        EXPECT_EQ(frameDifference(recorded, frame), "");
+        ++compared;
+      }
+  }
+  showVolume = 0;
+  frameStep = wholeFrame;
+  if (!recording) {
+    EXPECT_EQ(compared, 2 * 2 * 6);
+  }
+}
