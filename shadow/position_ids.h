@@ -1,0 +1,14 @@
+// Which vertices of a mesh lie at the same place: one id per distinct
+// position, numbered from 0 in the order of the positions' coordinates.
+// Positions compare exactly, 0.0 equal to -0.0; a position with a NaN equals
+// no position, itself included, and gets -1. Geometry only.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "assets/scene.h"
+
+// One id per vertex; idCount receives how many distinct positions there are.
+std::vector<int32_t> assignPositionIds(const Vec3* vertices, int32_t vertexCount,
+                                       int32_t& idCount);
