@@ -1,12 +1,10 @@
 // Speed of the edge-list build, indexed against the plain quadratic scan, on
-// closed meshes of about 1,000, 8,000 and 32,767 faces; and of one frame's
-// shadow volume over the bundled scene's first mesh, open (both passes) and
-// closed (both side passes, the light cap twice and the dark cap, as the
-// second mode sends them), with glColor3f, glVertex3f and glVertex4f replaced
-// by counters. When the bundled scene cannot
-// be read, a generated closed mesh of 8,000 faces stands in and the label says
-// so. Measures only; nothing is asserted.
-#include <GL/gl.h>
+// closed meshes of about 1,000, 8,000 and 32,767 faces; and of the shadow
+// volume over the bundled scene's first mesh for a light that moves every
+// frame, open (the silhouette and both passes' quads) and closed (lit faces,
+// sides, both caps, and the sides of both facings). When the bundled scene
+// cannot be read, a generated closed mesh of 8,000 faces stands in and the
+// label says so. Measures only; nothing is asserted.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -17,20 +15,10 @@
 #include "assets/scene_reader.h"
 #include "shadow/edge_list.h"
 #include "shadow/normals.h"
+#include "shadow/closed_volume.h"
 #include "shadow/shadow_volume.h"
 #include "tests/support/edge_list_oracle.h"
 #include "tests/support/test_mesh.h"
-
-namespace {
-
-int64_t theColourCalls = 0;
-int64_t theVertexCalls = 0;
-
-}  // namespace
-
-extern "C" void glColor3f(GLfloat, GLfloat, GLfloat) { ++theColourCalls; }
-extern "C" void glVertex3f(GLfloat, GLfloat, GLfloat) { ++theVertexCalls; }
-extern "C" void glVertex4f(GLfloat, GLfloat, GLfloat, GLfloat) { ++theVertexCalls; }
 
 namespace {
 
@@ -129,49 +117,51 @@ struct BenchMesh {
   BenchMesh& operator=(const BenchMesh&) = delete;
 };
 
-void BM_DrawShadowVolumeFrame(benchmark::State& state) {
+// One frame's open volume with the light moving a little every frame, as
+// while a light key is held: the silhouette found and both passes' quads.
+void BM_OpenVolumeForALight(benchmark::State& state) {
   const BenchMesh bench;
-  const Mesh* mesh = bench.mesh;
-  theColourCalls = 0;
-  theVertexCalls = 0;
-  for (auto _ : state) {
-    bench.volume.draw(startLight.x, startLight.y, startLight.z, startEye.x, startEye.y,
-                      startEye.z, true);
-    bench.volume.draw(startLight.x, startLight.y, startLight.z, startEye.x, startEye.y,
-                      startEye.z, false);
-  }
-  const double frames = static_cast<double>(state.iterations());
-  state.SetLabel(bench.label);
-  state.counters["faces"] = static_cast<double>(mesh->faceCount);
-  state.counters["edges"] = static_cast<double>(mesh->edgeCount);
-  state.counters["quads/frame"] = static_cast<double>(theColourCalls) / frames;
-  state.counters["vertices/frame"] = static_cast<double>(theVertexCalls) / frames;
-}
-BENCHMARK(BM_DrawShadowVolumeFrame)->Unit(benchmark::kMicrosecond);
-
-// Argument 0: the light stays where it is, frame after frame; 1: it moves a
-// little every frame, as while a light key is held, so which faces face it
-// is worked out anew each time.
-void BM_DrawClosedVolumeFrame(benchmark::State& state) {
-  const BenchMesh bench;
-  theVertexCalls = 0;
+  std::vector<SilhouetteEdge> silhouette;
+  std::vector<Vec3> front, back;
   Vec3 l = startLight;
   const Vec3& e = startEye;
-  const float step = state.range(0) == 0 ? 0.0f : 0.01f;
   for (auto _ : state) {
-    l.x += step;
-    bench.volume.drawClosedSides(l.x, l.y, l.z, e.x, e.y, e.z, false);
-    bench.volume.drawDarkCap(l.x, l.y, l.z);
-    bench.volume.drawLightCap(l.x, l.y, l.z);
-    bench.volume.drawLightCap(l.x, l.y, l.z);
-    bench.volume.drawClosedSides(l.x, l.y, l.z, e.x, e.y, e.z, true);
+    l.x += 0.01f;
+    bench.volume.findSilhouette(l.x, l.y, l.z, silhouette);
+    front.clear();
+    back.clear();
+    bench.volume.draw(l.x, l.y, l.z, e.x, e.y, e.z, true, silhouette, front);
+    bench.volume.draw(l.x, l.y, l.z, e.x, e.y, e.z, false, silhouette, back);
   }
-  const double frames = static_cast<double>(state.iterations());
   state.SetLabel(bench.label);
   state.counters["faces"] = static_cast<double>(bench.mesh->faceCount);
-  state.counters["vertices/frame"] = static_cast<double>(theVertexCalls) / frames;
+  state.counters["edges"] = static_cast<double>(bench.mesh->edgeCount);
+  state.counters["quads"] = static_cast<double>(front.size() + back.size()) / 6.0;
 }
-BENCHMARK(BM_DrawClosedVolumeFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenVolumeForALight)->Unit(benchmark::kMicrosecond);
+
+// The same for the closed volume: which faces face the light, the sides they
+// leave, both caps, and the sides of both facings.
+void BM_ClosedVolumeForALight(benchmark::State& state) {
+  const BenchMesh bench;
+  ClosedVolume closed;
+  std::vector<Vec4> front, back;
+  Vec3 l = startLight;
+  const Vec3& e = startEye;
+  for (auto _ : state) {
+    l.x += 0.01f;
+    findClosedVolume(bench.volume, l, closed);
+    front.clear();
+    back.clear();
+    closedSideTriangles(closed, e, true, front);
+    closedSideTriangles(closed, e, false, back);
+  }
+  state.SetLabel(bench.label);
+  state.counters["faces"] = static_cast<double>(bench.mesh->faceCount);
+  state.counters["lit faces"] = static_cast<double>(closed.lightCap.size()) / 3.0;
+  state.counters["sides"] = static_cast<double>(closed.sides.size());
+}
+BENCHMARK(BM_ClosedVolumeForALight)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,16 +1,14 @@
 // Speed of the frame on the bundled scene at 800x600 in a 16-bit window on
 // Mesa's software renderer: whole frames (all passes and the swap) in each of
 // the two shadow modes, in the same run, with how many of the second mode's
-// frames counted the shadow from the eye and how many from behind; the CPU
-// work of one frame on its own (every corner shaded and both silhouette
-// passes of the shadow volume, with glColor3f and glVertex3f counting instead
-// of drawing); and, for scale, the mesh drawn once into the depth buffer only,
-// as the frame's first pass draws it. Starts its own Xvfb, so it needs no
+// frames counted the shadow from the eye and how many from behind; and, for
+// scale, the mesh drawn once into the depth buffer only, as the frame's first
+// pass draws it. (The frame's CPU work alone, and how it all grows with the
+// mesh: scale_bench.) Starts its own Xvfb, so it needs no
 // desktop; run from anywhere, it reads the scene from the source tree's data
 // folder. Measures only; nothing is asserted.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -26,44 +24,12 @@
 #include "render/closed_volume_passes.h"
 #include "render/point_light.h"
 #include "render/render_frame.h"
+#include "render/send_arrays.h"
 #include "shadow/shadow_volume.h"
 
 // The library's start-up calls these; each program defines them.
 void firstStartUpStep(WindowHandle) {}
 void onClose(WindowHandle) {}
-
-namespace {
-
-// While counting, the shadow volume's two GL calls land here instead of in
-// OpenGL; otherwise they go on to the real ones, so whole frames draw as usual.
-bool theCallsAreCounted = false;
-int64_t theColourCalls = 0;
-int64_t theVertexCalls = 0;
-
-template <typename Function>
-Function realGl(const char* name) {
-  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
-}  // namespace
-
-extern "C" void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
-  static const auto real = realGl<void (*)(GLfloat, GLfloat, GLfloat)>("glColor3f");
-  if (theCallsAreCounted) {
-    ++theColourCalls;
-    return;
-  }
-  real(red, green, blue);
-}
-
-extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-  static const auto real = realGl<void (*)(GLfloat, GLfloat, GLfloat)>("glVertex3f");
-  if (theCallsAreCounted) {
-    ++theVertexCalls;
-    return;
-  }
-  real(x, y, z);
-}
 
 namespace {
 
@@ -103,44 +69,6 @@ void BM_BundledFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_BundledFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The frame's own arithmetic: the lit pass's shadeVertex for three corners
-// of every face, and both passes of the shadow volume.
-void BM_FrameCpuWork(benchmark::State& state) {
-  const Mesh* mesh = theMesh;
-  if (mesh == nullptr || mesh->vertexNormals == nullptr || theShadowVolume == nullptr) {
-    state.SkipWithError("the bundled scene did not start");
-    return;
-  }
-  setLightPosition(lightPosition.x, lightPosition.y, lightPosition.z, 210.0f);
-  setLightColour(0.7f, 0.7f, 0.7f);
-  setLightAmbient(0.0f, 0.0f, 0.0f);
-  theColourCalls = 0;
-  theVertexCalls = 0;
-  theCallsAreCounted = true;
-  float sum = 0.0f;
-  for (auto _ : state) {
-    for (int32_t i = 0; i < mesh->faceCount; ++i)
-      for (int32_t corner : mesh->faces[i].corner) {
-        const Vec3& n = mesh->vertexNormals[corner];
-        const Vec3& p = mesh->vertices[corner];
-        float r, g, b;
-        shadeVertex(n.x, n.y, n.z, p.x, p.y, p.z, r, g, b);
-        sum += r + g + b;
-      }
-    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
-                          eyeZ(), true);
-    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
-                          eyeZ(), false);
-    benchmark::DoNotOptimize(sum);
-  }
-  theCallsAreCounted = false;
-  const double frames = static_cast<double>(state.iterations());
-  state.counters["corners_shaded"] = 3.0 * mesh->faceCount;
-  state.counters["shadow_quads"] = static_cast<double>(theColourCalls) / frames;
-  state.counters["shadow_vertices"] = static_cast<double>(theVertexCalls) / frames;
-}
-BENCHMARK(BM_FrameCpuWork)->Unit(benchmark::kMicrosecond);
-
 // The frame's first pass on its own, with the depth buffer cleared first so
 // that every fragment is tested and written as in a frame; glFinish waits for
 // the rasteriser.
@@ -159,10 +87,8 @@ void BM_DepthOnlyMesh(benchmark::State& state) {
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
     glBlendFunc(GL_ZERO, GL_ONE);
-    glBegin(GL_TRIANGLES);
-    for (int32_t i = 0; i < mesh->faceCount; ++i)
-      for (int32_t corner : mesh->faces[i].corner) glVertex3fv(&mesh->vertices[corner].x);
-    glEnd();
+    sendIndexedTriangles(mesh->vertices, 0, reinterpret_cast<const uint32_t*>(mesh->faces),
+                         3 * mesh->faceCount);
     glFinish();
   }
   state.counters["faces"] = mesh->faceCount;

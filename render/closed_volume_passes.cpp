@@ -26,23 +26,15 @@
 // otherwise. Counted from the eye, the volume is cut off past the mesh's
 // farthest point, and the steps after the count keep to the tiles of the
 // window the volume can reach (screen_tiles.h): everywhere else the pixel
-// is still at 1.0, which the steps would leave as it is.
+// is still at 1.0, which the steps would leave as it is. That choice, the
+// plane and the tiles are the frame geometry's (frame_geometry.h), made
+// again only when the light or the view moves; here they are only sent.
 #include "render/closed_volume_passes.h"
 
 #include <GL/gl.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstddef>
-#include <vector>
-
-#include "app/app.h"
-#include "app/navigation.h"
-#include "render/point_light.h"
-#include "render/screen_tiles.h"
-#include "render/view_matrices.h"
+#include "render/send_arrays.h"
 #include "shadow/shadow_volume.h"
-#include "shadow/volume_reach.h"
 
 ClosedVolumeCounts theClosedVolumeCounts;
 
@@ -50,82 +42,6 @@ namespace {
 
 constexpr float shadowFactor = 0.52f;
 constexpr float shadowGrey = 0.52f;
-
-// Where this frame's count can have left a pixel below 1.0, and the
-// rectangles of it that the later steps draw; kept from frame to frame, so
-// that the frame allocates nothing once they have grown.
-ScreenTiles theCountedTiles;
-std::vector<PixelRect> theCountedRects;
-
-void sendRects(float depth) {
-  glBegin(GL_QUADS);
-  for (const PixelRect& r : theCountedRects) {
-    glVertex3f(static_cast<float>(r.x0), static_cast<float>(r.y0), depth);
-    glVertex3f(static_cast<float>(r.x1), static_cast<float>(r.y0), depth);
-    glVertex3f(static_cast<float>(r.x1), static_cast<float>(r.y1), depth);
-    glVertex3f(static_cast<float>(r.x0), static_cast<float>(r.y1), depth);
-  }
-  glEnd();
-}
-
-void setCorner(double (&corner)[4], const Vec3& v) {
-  corner[0] = v.x;
-  corner[1] = v.y;
-  corner[2] = v.z;
-  corner[3] = 1.0;
-}
-
-// The point at infinity on the ray from the light through v.
-void setCornerAtInfinity(double (&corner)[4], const Vec3& v, const Vec3& light) {
-  corner[0] = double{v.x} - light.x;
-  corner[1] = double{v.y} - light.y;
-  corner[2] = double{v.z} - light.z;
-  corner[3] = 0.0;
-}
-
-// Every side of the volume, whichever way it faces, and every light-cap face
-// that the GL may not cull as facing the eye.
-void reachTheCountedFaces(const ShadowVolume& volume, const Vec3& light) {
-  for (const ShadowVolume::ClosedSide& side : volume.closedSides(light.x, light.y, light.z)) {
-    double first[3][4], second[3][4];
-    setCorner(first[0], side.q);
-    setCorner(first[1], side.p);
-    setCornerAtInfinity(first[2], side.p, light);
-    std::copy(first[0], first[0] + 4, second[0]);
-    std::copy(first[2], first[2] + 4, second[1]);
-    setCornerAtInfinity(second[2], side.q, light);
-    reachTriangle(theCountedTiles, first);
-    reachTriangle(theCountedTiles, second);
-  }
-  const std::vector<uint8_t>& lit = volume.facesLitBy(light.x, light.y, light.z);
-  for (size_t k = 0; k < lit.size(); ++k) {
-    Vec3 c[3];
-    if (lit[k] == 0 || !volume.faceCorners(static_cast<int32_t>(k), c)) continue;
-    double corners[3][4];
-    for (int n = 0; n < 3; ++n) setCorner(corners[n], c[n]);
-    if (!clearlyFacesFront(theCountedTiles, corners)) reachTriangle(theCountedTiles, corners);
-  }
-}
-
-// The plane, in model coordinates, beyond which (seen from the eye) no
-// vertex of the mesh lies, with a little room. Counted from the eye, what
-// lies past it can only reach pixels where no surface is: the background,
-// which is made white in the end anyway. False for a mesh without vertices.
-bool planeBeyondTheMesh(const Mesh& mesh, const double modelview[16], double plane[4]) {
-  const double* m = modelview;
-  double farthest = -HUGE_VAL;
-  for (int32_t i = 0; i < mesh.vertexCount; ++i) {
-    const Vec3& v = mesh.vertices[i];
-    farthest = std::max(farthest, -(m[2] * v.x + m[6] * v.y + m[10] * v.z + m[14]));
-  }
-  if (!std::isfinite(farthest)) return false;
-  const double beyond = farthest + 1e-3 * (std::fabs(farthest) + 1.0);
-  plane[0] = m[2];
-  plane[1] = m[6];
-  plane[2] = m[10];
-  plane[3] = m[14] + beyond;
-  return true;
-}
 
 // The blend and colour for crossings that take the pixel into shadow, or
 // for those that take it back out.
@@ -139,19 +55,12 @@ void countCrossingsInto(bool shadow) {
   }
 }
 
-void sendSides(const ShadowVolume& volume, const Vec3& light, const Vec3& eye, bool frontFaces) {
-  glBegin(GL_TRIANGLES);
-  volume.drawClosedSides(light.x, light.y, light.z, eye.x, eye.y, eye.z, frontFaces);
-  glEnd();
-}
-
 // The light cap, culling the faces that show the eye their `culled` side.
-void sendLightCap(const ShadowVolume& volume, const Vec3& light, GLenum culled) {
+void sendLightCap(const ShadowVolume& volume, const ClosedVolume& closed, GLenum culled) {
   glEnable(GL_CULL_FACE);
   glCullFace(culled);
-  glBegin(GL_TRIANGLES);
-  volume.drawLightCap(light.x, light.y, light.z);
-  glEnd();
+  sendIndexedTriangles(volume.vertexArray, volume.vertexArrayStride, closed.lightCap.data(),
+                       static_cast<int32_t>(closed.lightCap.size()));
 }
 
 // From the near plane to the surface, and no further than the plane beyond
@@ -159,10 +68,9 @@ void sendLightCap(const ShadowVolume& volume, const Vec3& light, GLenum culled) 
 // from the front lies exactly at the depth the depth pass stored, or behind
 // it, and the cap at infinity behind everything: neither can pass, so
 // neither is sent.
-void countFromTheEye(const ShadowVolume& volume, const Mesh& mesh, const double modelview[16],
-                     const Vec3& light, const Vec3& eye) {
-  if (planeBeyondTheMesh(mesh, modelview, theCountedTiles.keep)) {
-    glClipPlane(GL_CLIP_PLANE0, theCountedTiles.keep);
+void countFromTheEye(const ShadowVolume& volume, const FrameGeometry& geometry) {
+  if (geometry.cutBeyondMesh) {
+    glClipPlane(GL_CLIP_PLANE0, geometry.beyondMesh);
     glEnable(GL_CLIP_PLANE0);
   }
   // Ways in: sides seen from outside. Ways out: sides seen from inside,
@@ -170,27 +78,24 @@ void countFromTheEye(const ShadowVolume& volume, const Mesh& mesh, const double 
   glDepthFunc(GL_LESS);
   glDisable(GL_CULL_FACE);
   countCrossingsInto(true);
-  sendSides(volume, light, eye, true);
+  sendTriangles(geometry.closedFront);
   countCrossingsInto(false);
-  sendSides(volume, light, eye, false);
-  sendLightCap(volume, light, GL_FRONT);
+  sendTriangles(geometry.closedBack);
+  sendLightCap(volume, geometry.closed, GL_FRONT);
   glCullFace(GL_BACK);
   glDisable(GL_CLIP_PLANE0);
-  reachTheCountedFaces(volume, light);
 }
 
 // From behind the surface to infinity, over the whole window.
-void countFromBehind(const ShadowVolume& volume, const Vec3& light, const Vec3& eye) {
+void countFromBehind(const ShadowVolume& volume, const FrameGeometry& geometry) {
   // Ways out: sides seen from inside, the cap at infinity (only ever seen
   // from inside), light-cap faces seen from behind.
   glDepthFunc(GL_GREATER);
   glDisable(GL_CULL_FACE);
   countCrossingsInto(true);
-  sendSides(volume, light, eye, false);
-  glBegin(GL_TRIANGLES);
-  volume.drawDarkCap(light.x, light.y, light.z);
-  glEnd();
-  sendLightCap(volume, light, GL_FRONT);
+  sendTriangles(geometry.closedBack);
+  sendIndexedTriangles(geometry.closed.atInfinity, geometry.closed.darkCap);
+  sendLightCap(volume, geometry.closed, GL_FRONT);
 
   // Ways in. A lit face seen from the front is the light cap itself, at the
   // very depth the depth pass stored (same vertices, same order, same
@@ -199,52 +104,26 @@ void countFromBehind(const ShadowVolume& volume, const Vec3& light, const Vec3& 
   // faces as the depth pass picked the visible ones.
   countCrossingsInto(false);
   glDepthFunc(GL_GEQUAL);
-  sendLightCap(volume, light, GL_BACK);
+  sendLightCap(volume, geometry.closed, GL_BACK);
   glDepthFunc(GL_GREATER);
   glDisable(GL_CULL_FACE);
-  sendSides(volume, light, eye, true);
-  reachEveryTile(theCountedTiles);
-}
-
-// Counting from the eye is right when no lit face reaches the pyramid
-// between the light and the near plane's rectangle; a pixel's width round it
-// is counted as reaching, and a view whose rectangle cannot be found counts
-// from behind.
-bool countingFromTheEyeIsRight(const ShadowVolume& volume, const Vec3& light) {
-  double rectangle[4][3];
-  if (!nearRectangle(theCountedTiles.clipFromModel, rectangle)) return false;
-  const double diagonal =
-      std::hypot(rectangle[2][0] - rectangle[0][0], rectangle[2][1] - rectangle[0][1],
-                 rectangle[2][2] - rectangle[0][2]);
-  const double pixels = std::max(std::hypot(theCountedTiles.width, theCountedTiles.height), 1.0);
-  return !volumeReachesRectangle(volume, light, rectangle, diagonal / pixels);
+  sendTriangles(geometry.closedFront);
 }
 
 }  // namespace
 
-void closedVolumeShadowPasses(const Mesh* mesh) {
+void closedVolumeShadowPasses(const FrameGeometry& geometry, const ShadowVolume* volume) {
   glDepthMask(GL_FALSE);
   GLint viewport[4];
-  double projection[16], modelview[16], clip[16];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  glGetDoublev(GL_PROJECTION_MATRIX, projection);
-  glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-  clipFromModel(projection, modelview, clip);
-  startScreenTiles(theCountedTiles, viewport[2], viewport[3], clip);
-
-  bool fromTheEye = true;
-  if (theShadowVolume != nullptr && mesh != nullptr) {
-    const ShadowVolume& volume = *theShadowVolume;
-    const Vec3 light = lightPosition;
-    const Vec3 eye{eyeX(), eyeY(), eyeZ()};
-    fromTheEye = countingFromTheEyeIsRight(volume, light);
+  const bool fromTheEye = geometry.countFromTheEye;
+  if (volume != nullptr && geometry.madeFrom.mesh != nullptr) {
     if (fromTheEye)
-      countFromTheEye(volume, *mesh, modelview, light, eye);
+      countFromTheEye(*volume, geometry);
     else
-      countFromBehind(volume, light, eye);
+      countFromBehind(*volume, geometry);
   }
   ++(fromTheEye ? theClosedVolumeCounts.fromTheEye : theClosedVolumeCounts.fromBehind);
-  reachedRects(theCountedTiles, theCountedRects);
 
   glDisable(GL_CULL_FACE);
   glMatrixMode(GL_PROJECTION);
@@ -263,7 +142,7 @@ void closedVolumeShadowPasses(const Mesh* mesh) {
     glDepthFunc(GL_LEQUAL);
     glBlendFunc(GL_ONE, GL_ZERO);
     glColor3f(1.0f, 1.0f, 1.0f);
-    sendRects(-1.0f);
+    sendRects(geometry.rects, -1.0f);
   }
 
   // Down to the first mode's two values: 1 - v, doubled twice (any count that
@@ -272,12 +151,12 @@ void closedVolumeShadowPasses(const Mesh* mesh) {
   glDisable(GL_DEPTH_TEST);
   glColor4f(1.0f, 1.0f, 1.0f, shadowGrey);
   glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
-  sendRects(0.0f);
+  sendRects(geometry.rects, 0.0f);
   glBlendFunc(GL_DST_COLOR, GL_ONE);
-  sendRects(0.0f);
-  sendRects(0.0f);
+  sendRects(geometry.rects, 0.0f);
+  sendRects(geometry.rects, 0.0f);
   glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_SRC_ALPHA);
-  sendRects(0.0f);
+  sendRects(geometry.rects, 0.0f);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glMatrixMode(GL_MODELVIEW);

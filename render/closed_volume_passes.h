@@ -6,13 +6,15 @@
 
 #include <cstdint>
 
-#include "assets/scene.h"
+#include "render/frame_geometry.h"
+#include "shadow/shadow_volume.h"
 
-// Draws the passes for theShadowVolume over mesh (the depth pass's mesh),
-// under the projection without a far plane and the view the frame has set
-// up, after the depth pass. Leaves depth writes and culling off, blending
-// on, the depth test on with GL_LESS, and both matrices as it found them.
-void closedVolumeShadowPasses(const Mesh* mesh);
+// Draws the passes of the closed volume the geometry holds for volume over
+// the geometry's mesh, under the projection without a far plane and the view
+// the frame has set up, after the depth pass. Leaves depth writes and culling
+// off, blending on, the depth test on with GL_LESS, and both matrices as it
+// found them.
+void closedVolumeShadowPasses(const FrameGeometry& geometry, const ShadowVolume* volume);
 
 // How many frames counted each way since the start.
 struct ClosedVolumeCounts {

@@ -1,11 +1,18 @@
-// One frame in seven passes, immediate mode, each pass setting the state it
-// needs. The shadow is resolved in the colour buffer alone: after a depth-only
-// pass, the shadow volume's quads that face the eye write 0.52 grey in front
-// of the surface and those that face away saturate it back to white, so the
-// surface keeps 0.52 exactly where the eye's ray enters the volume and does
-// not leave it before reaching the surface. The lit and textured passes then
-// multiply into that, finding the mesh's pixels again with GL_EQUAL, so they
-// send exactly the vertices of the depth pass under the same matrices.
+// One frame in seven passes, each setting the state it needs. The shadow is
+// resolved in the colour buffer alone: after a depth-only pass, the shadow
+// volume's quads that face the eye write 0.52 grey in front of the surface
+// and those that face away saturate it back to white, so the surface keeps
+// 0.52 exactly where the eye's ray enters the volume and does not leave it
+// before reaching the surface. The lit and textured passes then multiply into
+// that, finding the mesh's pixels again with GL_EQUAL, so they send exactly
+// the vertices of the depth pass under the same matrices.
+//
+// Each pass sends its mesh or volume in one draw call from arrays
+// (send_arrays.h), worked out on the CPU before the first pass and kept
+// while nothing they depend on moves (frame_geometry.h): the same triangles,
+// corners, colours and mapping coordinates in the same order as one call per
+// vertex would send, so the same picture, at a cost that does not grow with
+// the number of calls.
 //
 // F2 switches to a second way of finding the shadow (closedVolumeShadowPasses),
 // which stays right with the eye inside a volume and leaves no grey where a
@@ -28,76 +35,57 @@
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
 #include "render/closed_volume_passes.h"
+#include "render/frame_geometry.h"
 #include "render/frame_steps.h"
 #include "render/infinite_projection.h"
 #include "render/point_light.h"
+#include "render/send_arrays.h"
 #include "render/volume_overlay.h"
 #include "shadow/shadow_volume.h"
 
 namespace {
 
-constexpr float lightRadius = 210.0f;
-constexpr float lightColour = 0.7f;
 constexpr float ambientTerm = 0.12f;
 constexpr float markerHalfSize = 5.0f;
+// The volume's grey: the shadow passes' blend factors turn it into the
+// darkening of a shadowed pixel.
+constexpr float shadowGrey = 0.52f;
 
-void sendPositions(const Mesh& mesh) {
-  for (int32_t i = 0; i < mesh.faceCount; ++i)
-    for (int32_t corner : mesh.faces[i].corner) glVertex3fv(&mesh.vertices[corner].x);
+void sendMesh(const Mesh* mesh, const FrameGeometry& geometry, const Vec3* colours,
+              const TexCoord* texCoords) {
+  if (mesh == nullptr) return;
+  sendIndexedTriangles(mesh->vertices, 0, geometry.faceIndices, geometry.faceIndexCount, colours,
+                       texCoords);
 }
 
-void depthPass(const Mesh* mesh) {
+void depthPass(const Mesh* mesh, const FrameGeometry& geometry) {
   glDepthFunc(GL_LESS);
   glEnable(GL_BLEND);
   glDisable(GL_TEXTURE_2D);
   glEnable(GL_CULL_FACE);
   glBlendFunc(GL_ZERO, GL_ONE);  // depth only: the colour buffer keeps its white
-  glBegin(GL_TRIANGLES);
-  if (mesh != nullptr) sendPositions(*mesh);
-  glEnd();
+  sendMesh(mesh, geometry, nullptr, nullptr);
 }
 
-void shadowPasses() {
+void shadowPasses(const FrameGeometry& geometry) {
   glDepthMask(GL_FALSE);
   glDisable(GL_CULL_FACE);
+  glColor3f(shadowGrey, shadowGrey, shadowGrey);
   // Destination alpha is always 1 (no alpha bits), so GL_DST_ALPHA acts as one.
   // Front quads replace the colour with the grey; overlapping ones do not darken further.
   glBlendFunc(GL_DST_ALPHA, GL_ZERO);
-  glBegin(GL_TRIANGLES);
-  if (theShadowVolume != nullptr)
-    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
-                          eyeZ(), true);
-  glEnd();
+  sendTriangles(geometry.frontSides);
   // Back quads add the grey, saturating any pixel they reach back to white.
   glBlendFunc(GL_DST_ALPHA, GL_SRC_ALPHA);
-  glBegin(GL_TRIANGLES);
-  if (theShadowVolume != nullptr)
-    theShadowVolume->draw(lightPosition.x, lightPosition.y, lightPosition.z, eyeX(), eyeY(),
-                          eyeZ(), false);
-  glEnd();
+  sendTriangles(geometry.backSides);
 }
 
-void litPass(const Mesh* mesh) {
+void litPass(const Mesh* mesh, const FrameGeometry& geometry) {
   glDepthMask(GL_TRUE);
   glDepthFunc(GL_EQUAL);
   glBlendFunc(GL_ZERO, GL_SRC_COLOR);
   glEnable(GL_CULL_FACE);
-  glBegin(GL_TRIANGLES);
-  setLightPosition(lightPosition.x, lightPosition.y, lightPosition.z, lightRadius);
-  setLightColour(lightColour, lightColour, lightColour);
-  setLightAmbient(0.0f, 0.0f, 0.0f);
-  if (mesh != nullptr && mesh->vertexNormals != nullptr) {
-    for (int32_t i = 0; i < mesh->faceCount; ++i)
-      for (int32_t corner : mesh->faces[i].corner) {
-        const Vec3& normal = mesh->vertexNormals[corner];
-        const Vec3& position = mesh->vertices[corner];
-        float r, g, b;
-        shadeVertex(normal.x, normal.y, normal.z, position.x, position.y, position.z, r, g, b);
-        glColor3f(r, g, b);
-        glVertex3fv(&position.x);
-      }
-  }
-  glEnd();
+  if (!geometry.colours.empty()) sendMesh(mesh, geometry, geometry.colours.data(), nullptr);
 }
 
 void ambientPass(float width, float height) {
@@ -128,7 +116,7 @@ void ambientPass(float width, float height) {
   glPopMatrix();
 }
 
-void texturePass(const Mesh* mesh) {
+void texturePass(const Mesh* mesh, const FrameGeometry& geometry) {
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
   glEnable(GL_CULL_FACE);
@@ -138,13 +126,7 @@ void texturePass(const Mesh* mesh) {
                   theTexture->pixels != nullptr && theTextureUploaded;
   if (!textured) return;
   glEnable(GL_TEXTURE_2D);
-  glBegin(GL_TRIANGLES);
-  for (int32_t i = 0; i < mesh->faceCount; ++i)
-    for (int32_t corner : mesh->faces[i].corner) {
-      glTexCoord2fv(&mesh->texCoords[corner].u);
-      glVertex3fv(&mesh->vertices[corner].x);
-    }
-  glEnd();
+  sendMesh(mesh, geometry, nullptr, mesh->texCoords);
 }
 
 void markerPass() {
@@ -175,13 +157,13 @@ void markerPass() {
 // What follows the passes, whole or cut short (F4): the volume over the
 // frame (F3) under the projection the frame drew with, the start-up
 // projection back, swap, caption and navigation.
-void endFrame(WindowHandle window, bool fromBehind, const float startUpProjection[16]) {
+void endFrame(WindowHandle window, bool secondMode, const float startUpProjection[16]) {
   if (frameStep != wholeFrame) endCutFrame();
   if (showVolume != 0) {
-    drawVolumeOverlay(fromBehind);
+    drawVolumeOverlay(theFrameGeometry, secondMode);
     markerPass();  // over the volume, which may lie between it and the eye
   }
-  if (fromBehind) {
+  if (secondMode) {
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(startUpProjection);
   }
@@ -206,35 +188,37 @@ void renderFrame(WindowHandle window) {
 
   // Read back rather than pushed: the ambient pass pushes the projection too,
   // and OpenGL 1.1 promises a projection stack of two.
-  const bool fromBehind = secondShadowMode != 0;
+  const bool secondMode = secondShadowMode != 0;
   float startUpProjection[16] = {};
-  if (fromBehind) {
+  if (secondMode) {
     float farless[16];
     glMatrixMode(GL_PROJECTION);
     glGetFloatv(GL_PROJECTION_MATRIX, startUpProjection);
     infiniteProjection(startUpProjection, farless);
     glLoadMatrixf(farless);
   }
+  const Mesh* mesh = theMesh;
+  FrameGeometry& geometry = theFrameGeometry;
+  prepareFrameGeometry(geometry, mesh, theShadowVolume, secondMode);
 
   // F4 cuts the frame short after one of its passes, and the end follows at once.
-  const auto cutHere = [&] { endFrame(window, fromBehind, startUpProjection); };
-  const Mesh* mesh = theMesh;
-  depthPass(mesh);
+  const auto cutHere = [&] { endFrame(window, secondMode, startUpProjection); };
+  depthPass(mesh, geometry);
   if (frameStep == afterDepthPass) {
     showDepthBuffer(client.right - client.left, client.bottom - client.top);
     return cutHere();
   }
-  if (fromBehind)
-    closedVolumeShadowPasses(mesh);
+  if (secondMode)
+    closedVolumeShadowPasses(geometry, theShadowVolume);
   else
-    shadowPasses();
+    shadowPasses(geometry);
   if (frameStep == afterShadowPasses) return cutHere();
-  litPass(mesh);
+  litPass(mesh, geometry);
   if (frameStep == afterLitPass) return cutHere();
   ambientPass(width, height);
   if (frameStep == afterAmbientPass) return cutHere();
-  texturePass(mesh);
+  texturePass(mesh, geometry);
   if (frameStep == afterTexturePass) return cutHere();
   markerPass();
-  endFrame(window, fromBehind, startUpProjection);
+  endFrame(window, secondMode, startUpProjection);
 }

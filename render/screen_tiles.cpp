@@ -81,25 +81,6 @@ void reachEveryTile(ScreenTiles& tiles) {
   std::fill(tiles.reached.begin(), tiles.reached.end(), uint8_t{1});
 }
 
-bool clearlyFacesFront(const ScreenTiles& tiles, const double corners[3][4]) {
-  double x[3], y[3], largest = 0.0;
-  for (int n = 0; n < 3; ++n) {
-    const Clip c = toClip(tiles, fromArray(corners[n]));
-    if (!(c.w > 0.0)) return false;
-    x[n] = c.x / c.w * 0.5 * tiles.width;
-    y[n] = c.y / c.w * 0.5 * tiles.height;
-    largest = std::max({largest, std::fabs(x[n]), std::fabs(y[n])});
-  }
-  // Twice the area in pixels, against the perimeter: the triangle must be
-  // thicker than a fiftieth of a pixel, plus the rounding of window
-  // coordinates as large as these, for the GL to be sure to see it so.
-  const double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
-  const double perimeter = std::hypot(x[1] - x[0], y[1] - y[0]) +
-                           std::hypot(x[2] - x[1], y[2] - y[1]) +
-                           std::hypot(x[0] - x[2], y[0] - y[2]);
-  return std::isfinite(area) && area > perimeter * (0.02 + 1e-6 * largest);
-}
-
 void reachTriangle(ScreenTiles& tiles, const double corners[3][4]) {
   if (tiles.reached.empty()) return;
   Clip polygon[2][mostCorners];

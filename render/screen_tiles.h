@@ -39,10 +39,6 @@ void reachEveryTile(ScreenTiles& tiles);
 // Corners in model coordinates, homogeneous: (x, y, z, 1), or (dx, dy, dz, 0)
 // for the point at infinity in that direction.
 void reachTriangle(ScreenTiles& tiles, const double corners[3][4]);
-// Whether the GL sees the triangle's front (counter-clockwise in the window)
-// beyond doubt: not where it is seen edge-on within rounding, nor where it
-// reaches behind the plane of the eye.
-bool clearlyFacesFront(const ScreenTiles& tiles, const double corners[3][4]);
 // The reached tiles, runs along each row joined into one rectangle each,
 // clipped to the viewport.
 void reachedRects(const ScreenTiles& tiles, std::vector<PixelRect>& rects);

@@ -5,11 +5,10 @@
 // drawn where they lie in front of the surfaces; depth is neither written
 // nor cleared, so the frame's own state is what the next frame finds.
 //
-// The faces come from the shadow volume's own calls, as the frame gets them.
-// The open sides set their own grey with glColor3f, so the colour is given
-// by lighting instead: with no light on and no ambient, a lit vertex takes
-// the material's emission as its colour and its diffuse alpha as its alpha,
-// whatever glColor says.
+// The faces are the frame's own (frame_geometry.h), as its passes send them.
+// Their colour is given by lighting: with no light on and no ambient, a lit
+// vertex takes the material's emission as its colour and its diffuse alpha as
+// its alpha, whatever glColor says.
 //
 // The lines lie on the mesh where they start. Drawn into a depth range a
 // hair nearer, they win against the faces they lie on and still lose
@@ -20,9 +19,8 @@
 
 #include <vector>
 
-#include "app/app.h"
-#include "app/navigation.h"
 #include "render/point_light.h"
+#include "render/send_arrays.h"
 #include "shadow/shadow_volume.h"
 
 namespace {
@@ -34,78 +32,76 @@ const GLfloat outlineColour[3] = {0.0f, 0.3f, 0.7f};
 const GLfloat silhouetteColour[3] = {1.0f, 0.35f, 0.0f};
 constexpr GLclampd linesNearer = 1.0 / 8192.0;
 
-std::vector<Vec3> theSilhouette;  // pairs of ends, kept to spare allocations
+// Kept from frame to frame, to spare allocations.
+std::vector<Vec3> theSilhouette;  // pairs of ends
+std::vector<Vec4> theOutlines;    // pairs of ends
 
-void drawFaces(const ShadowVolume& volume, bool fromBehind, const Vec3& l, const Vec3& eye) {
+void drawFaces(const FrameGeometry& geometry, bool secondMode) {
   glEnable(GL_LIGHTING);
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, noAmbient);
   glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, faceColour);
   glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, faceAlpha);
-  glBegin(GL_TRIANGLES);
-  if (fromBehind) {
-    volume.drawClosedSides(l.x, l.y, l.z, eye.x, eye.y, eye.z, true);
-    volume.drawClosedSides(l.x, l.y, l.z, eye.x, eye.y, eye.z, false);
-    volume.drawLightCap(l.x, l.y, l.z);
-    volume.drawDarkCap(l.x, l.y, l.z);
+  if (secondMode) {
+    const ShadowVolume* volume = geometry.madeFrom.volume;
+    sendTriangles(geometry.closedFront);
+    sendTriangles(geometry.closedBack);
+    sendIndexedTriangles(volume->vertexArray, volume->vertexArrayStride,
+                         geometry.closed.lightCap.data(),
+                         static_cast<int32_t>(geometry.closed.lightCap.size()));
+    sendIndexedTriangles(geometry.closed.atInfinity, geometry.closed.darkCap);
   } else {
-    volume.draw(l.x, l.y, l.z, eye.x, eye.y, eye.z, true);
-    volume.draw(l.x, l.y, l.z, eye.x, eye.y, eye.z, false);
+    sendTriangles(geometry.frontSides);
+    sendTriangles(geometry.backSides);
   }
-  glEnd();
   glDisable(GL_LIGHTING);
 }
 
 // Where the volume takes a silhouette point: the first mode's finite extrusion,
 // or the point at infinity away from the light.
-void farVertex(const ShadowVolume& volume, bool fromBehind, const Vec3& l, const Vec3& p) {
-  if (fromBehind) {
-    glVertex4f(p.x - l.x, p.y - l.y, p.z - l.z, 0.0f);
-    return;
-  }
+Vec4 farVertex(const FrameGeometry& geometry, bool secondMode, const Vec3& p) {
+  const Vec3& l = geometry.madeFrom.light;
+  if (secondMode) return {p.x - l.x, p.y - l.y, p.z - l.z, 0.0f};
   Vec3 extruded;
-  ShadowVolume::extrudePoint(l, p, extruded, volume.extrusionLength);
-  glVertex3f(extruded.x, extruded.y, extruded.z);
+  ShadowVolume::extrudePoint(l, p, extruded, geometry.madeFrom.extrusionLength);
+  return {extruded.x, extruded.y, extruded.z, 1.0f};
 }
 
-void drawLines(const ShadowVolume& volume, bool fromBehind, const Vec3& l) {
-  glDepthRange(0.0, 1.0 - linesNearer);
-  glColor3fv(outlineColour);
-  glBegin(GL_LINES);
+void drawLines(const FrameGeometry& geometry, bool secondMode) {
+  theOutlines.clear();
   for (size_t n = 0; n + 1 < theSilhouette.size(); n += 2) {
     const Vec3& a = theSilhouette[n];
     const Vec3& b = theSilhouette[n + 1];
-    glVertex3f(a.x, a.y, a.z);
-    farVertex(volume, fromBehind, l, a);
-    glVertex3f(b.x, b.y, b.z);
-    farVertex(volume, fromBehind, l, b);
-    farVertex(volume, fromBehind, l, a);
-    farVertex(volume, fromBehind, l, b);
+    const Vec4 farA = farVertex(geometry, secondMode, a);
+    const Vec4 farB = farVertex(geometry, secondMode, b);
+    theOutlines.insert(theOutlines.end(),
+                       {{a.x, a.y, a.z, 1.0f}, farA, {b.x, b.y, b.z, 1.0f}, farB, farA, farB});
   }
-  glEnd();
+  glDepthRange(0.0, 1.0 - linesNearer);
+  glColor3fv(outlineColour);
+  sendLines(theOutlines);
   glLineWidth(2.0f);
   glColor3fv(silhouetteColour);
-  glBegin(GL_LINES);
-  for (const Vec3& end : theSilhouette) glVertex3f(end.x, end.y, end.z);
-  glEnd();
+  sendLines(theSilhouette);
   glLineWidth(1.0f);
   glDepthRange(0.0, 1.0);
 }
 
 }  // namespace
 
-void drawVolumeOverlay(bool fromBehind) {
-  if (theShadowVolume == nullptr) return;
-  const ShadowVolume& volume = *theShadowVolume;
-  const Vec3 l = lightPosition;
-  const Vec3 eye{eyeX(), eyeY(), eyeZ()};
-  if (fromBehind) {
-    theSilhouette.clear();
-    for (const ShadowVolume::ClosedSide& side : volume.closedSides(l.x, l.y, l.z)) {
-      theSilhouette.push_back(side.p);
-      theSilhouette.push_back(side.q);
-    }
+void drawVolumeOverlay(const FrameGeometry& geometry, bool secondMode) {
+  if (geometry.madeFrom.volume == nullptr) return;
+  theSilhouette.clear();
+  if (secondMode) {
+    for (const ClosedSide& side : geometry.closed.sides)
+      theSilhouette.insert(theSilhouette.end(), {side.p, side.q});
   } else {
-    volume.silhouette(l.x, l.y, l.z, eye.x, eye.y, eye.z, theSilhouette);
+    // Those of both passes: the edges whose plane misses the eye.
+    const Vec3& eye = geometry.madeFrom.eye;
+    for (const SilhouetteEdge& edge : geometry.silhouette) {
+      const float side =
+          edge.normal.x * eye.x + edge.normal.y * eye.y + edge.normal.z * eye.z - edge.planeAtLight;
+      if (side > 0.0f || side < 0.0f) theSilhouette.insert(theSilhouette.end(), {edge.a, edge.b});
+    }
   }
 
   glEnable(GL_DEPTH_TEST);
@@ -115,8 +111,8 @@ void drawVolumeOverlay(bool fromBehind) {
   glDisable(GL_CULL_FACE);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  drawFaces(volume, fromBehind, l, eye);
+  drawFaces(geometry, secondMode);
   glDisable(GL_BLEND);
-  drawLines(volume, fromBehind, l);
+  drawLines(geometry, secondMode);
   glDepthFunc(GL_LESS);
 }

@@ -1,7 +1,4 @@
-// The closed shadow volume, for the mode that counts from behind the surface:
-// the faces that face the light (the light cap), the same faces pushed to
-// infinity and turned round (the dark cap), and the sides from the edges to
-// infinity. Far corners go out with w = 0.
+// The closed shadow volume (see closed_volume.h).
 //
 // Each face that faces the light hides a prism of its own: its cap, its cap
 // at infinity and a side on each of its three edges. The volume is all those
@@ -17,28 +14,23 @@
 // and send slivers that do not quite cancel on the screen.
 //
 // Whether a face faces the light is worked out once per face and light, and
-// the caps and the sides both read that answer, so they agree on every face;
-// so are the sides, which both facings of them and the frame's choice of how
-// to count read. The edge table is made once, when the arrays are set; a new
-// light walks it straight through, without sorting or allocating.
-#include <GL/gl.h>
+// the caps and the sides both read that answer, so they agree on every face.
+// The edge table is made once, when the arrays are set, and kept small (it
+// lives as long as the mesh): edges are found by position ids, so sorting
+// them moves twelve bytes an edge rather than two positions. A new light
+// walks the table straight through, without sorting.
+#include "shadow/closed_volume.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <utility>
 #include <vector>
 
+#include "shadow/position_ids.h"
 #include "shadow/shadow_volume.h"
 
 namespace {
-
-bool before(const Vec3& a, const Vec3& b) {
-  if (a.x != b.x) return a.x < b.x;
-  if (a.y != b.y) return a.y < b.y;
-  return a.z < b.z;
-}
 
 // Whether the six terms add up to exactly zero. The running sum is kept as
 // parts that add up to it without rounding (each addition splits off its
@@ -73,6 +65,15 @@ bool inALine(const Vec3& a, const Vec3& b, const Vec3& c) {
     const double terms[6] = {double{p[1][i]} * p[2][j],  -double{p[1][i]} * p[0][j],
                              -double{p[0][i]} * p[2][j], -double{p[1][j]} * p[2][i],
                              double{p[1][j]} * p[0][i],  double{p[0][j]} * p[2][i]};
+    // Summed plainly, the rounding is at most a few units in the last place
+    // of the largest term; a sum far beyond that is not zero, which settles
+    // almost every face without the exact sum.
+    double sum = 0.0, size = 0.0;
+    for (double term : terms) {
+      sum += term;
+      size += std::fabs(term);
+    }
+    if (std::fabs(sum) > 1e-14 * size) return false;
     if (!addsUpToZero(terms)) return false;
   }
   return true;
@@ -98,13 +99,6 @@ bool facesLight(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& light) 
   return det < 0.0;
 }
 
-void vertexAt(const Vec3& v) { glVertex3f(v.x, v.y, v.z); }
-
-// The point at infinity on the ray from the light through v.
-void vertexAtInfinity(const Vec3& v, const Vec3& light) {
-  glVertex4f(v.x - light.x, v.y - light.y, v.z - light.z, 0.0f);
-}
-
 // The borrowed arrays, read at their strides; faces and vertices may be
 // interleaved with other data, so nothing is assumed aligned.
 struct Arrays {
@@ -114,6 +108,7 @@ struct Arrays {
            volume.faceArray != nullptr;
   }
   int32_t faceCount() const { return std::max(volume.faceArrayCount, 0); }
+  int32_t vertexCount() const { return std::max(volume.vertexArrayCount, 0); }
   bool names(int32_t index) const { return index >= 0 && index < volume.vertexArrayCount; }
   Vec3 vertex(int32_t index) const {
     Vec3 v;
@@ -133,174 +128,195 @@ struct Arrays {
   }
 };
 
-// Works out, for a light other than the one last asked about, which faces
-// face it and the sides they leave on each edge.
-void refreshLit(const ShadowVolume& volume, const Vec3& light) {
-  if (volume.litKnown && volume.litLight.x == light.x && volume.litLight.y == light.y &&
-      volume.litLight.z == light.z)
-    return;
-  const Arrays arrays{volume};
-  std::vector<uint8_t>& lit = volume.litFaces;
-  for (size_t k = 0; k < lit.size(); ++k) {
-    Face f;
-    Vec3 corner[3];
-    lit[k] = volume.castingFaces[k] != 0 && arrays.face(static_cast<int32_t>(k), f, corner) &&
-             facesLight(corner[0], corner[1], corner[2], light);
-  }
-  volume.litSides.clear();
-  size_t next = 0;
-  for (const ShadowVolume::VolumeEdge& edge : volume.volumeEdges) {
-    int32_t count = 0;
-    for (; next < edge.turnsEnd; ++next)
-      count += lit[static_cast<size_t>(volume.faceTurns[next].face)] * volume.faceTurns[next].turn;
-    if (count == 0 || !arrays.names(edge.low) || !arrays.names(edge.high)) continue;
-    const Vec3 low = arrays.vertex(edge.low);
-    const Vec3 high = arrays.vertex(edge.high);
-    if (count > 0)
-      volume.litSides.push_back({low, high, count});
-    else
-      volume.litSides.push_back({high, low, -count});
-  }
-  volume.litLight = light;
-  volume.litKnown = true;
+Vec4 finite(const Vec3& v) { return {v.x, v.y, v.z, 1.0f}; }
+
+// The point at infinity on the ray from the light through v.
+Vec4 atInfinity(const Vec3& v, const Vec3& light) {
+  return {v.x - light.x, v.y - light.y, v.z - light.z, 0.0f};
+}
+
+// Position ids of the vertex array, read at its stride: -1 for a position
+// that is not a number.
+std::vector<int32_t> positionIdsOf(const Arrays& arrays, int32_t& idCount) {
+  const ShadowVolume& volume = arrays.volume;
+  const int32_t count = arrays.vertexCount();
+  if (volume.vertexArrayStride == static_cast<int32_t>(sizeof(Vec3)) &&
+      reinterpret_cast<uintptr_t>(volume.vertexArray) % alignof(Vec3) == 0)
+    return assignPositionIds(reinterpret_cast<const Vec3*>(volume.vertexArray), count, idCount);
+  std::vector<Vec3> packed(static_cast<size_t>(count));
+  for (int32_t v = 0; v < count; ++v) packed[static_cast<size_t>(v)] = arrays.vertex(v);
+  return assignPositionIds(packed.data(), count, idCount);
 }
 
 }  // namespace
 
-const std::vector<uint8_t>& ShadowVolume::facesLitBy(float lightX, float lightY,
-                                                     float lightZ) const {
-  refreshLit(*this, Vec3{lightX, lightY, lightZ});
-  return litFaces;
+void findVolumeEdges(ShadowVolume& volume) {
+  ClosedVolumeTable& table = volume.closedTable;
+  table = ClosedVolumeTable{};
+  const Arrays arrays{volume};
+  if (!arrays.ready()) return;
+  const int32_t faceCount = arrays.faceCount();
+  // Vertices at one place share an id, and ids follow the positions' order.
+  int32_t idCount = 0;
+  const std::vector<int32_t> ids = positionIdsOf(arrays, idCount);
+  const auto idOf = [&ids](int32_t vertex) {
+    return static_cast<uint32_t>(ids[static_cast<size_t>(vertex)]);
+  };
+
+  // Which faces cast, and how many of their edges have each id as the lower end.
+  std::vector<uint32_t> bucketEnds(static_cast<size_t>(idCount) + 1, 0);
+  table.casting.assign(static_cast<size_t>(faceCount), 0);
+  table.boxes.reserve(static_cast<size_t>(faceCount / ClosedVolumeTable::facesPerBox + 1));
+  for (int32_t k = 0; k < faceCount; ++k) {
+    if (k % ClosedVolumeTable::facesPerBox == 0)
+      table.boxes.push_back(
+          {{HUGE_VALF, HUGE_VALF, HUGE_VALF}, {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF}});
+    Face f;
+    Vec3 corner[3];
+    if (!arrays.face(k, f, corner) || !isFinite(corner[0]) || !isFinite(corner[1]) ||
+        !isFinite(corner[2]) || inALine(corner[0], corner[1], corner[2]))
+      continue;
+    table.casting[static_cast<size_t>(k)] = 1;
+    ClosedVolumeTable::Box& box = table.boxes.back();
+    for (int n = 0; n < 3; ++n) {
+      ++bucketEnds[std::min(idOf(f.corner[n]), idOf(f.corner[(n + 1) % 3])) + 1];
+      box.low = {std::min(box.low.x, corner[n].x), std::min(box.low.y, corner[n].y),
+                 std::min(box.low.z, corner[n].z)};
+      box.high = {std::max(box.high.x, corner[n].x), std::max(box.high.y, corner[n].y),
+                  std::max(box.high.z, corner[n].z)};
+    }
+  }
+  for (size_t b = 1; b < bucketEnds.size(); ++b) bucketEnds[b] += bucketEnds[b - 1];
+
+  // Every edge of every face that casts, bucketed by its lower end (a face's
+  // corners are at three different places, or it would not cast): its upper
+  // end and the face's turn. Filling a bucket moves its start to its end.
+  struct UpperEnd {
+    uint32_t high;
+    uint32_t turn;
+  };
+  std::vector<UpperEnd> bucketed(bucketEnds.back());
+  for (int32_t k = 0; k < faceCount; ++k) {
+    if (table.casting[static_cast<size_t>(k)] == 0) continue;
+    Face f;
+    std::memcpy(&f, volume.faceArray + static_cast<ptrdiff_t>(k) * volume.faceArrayStride,
+                sizeof f);
+    for (int n = 0; n < 3; ++n) {
+      const uint32_t from = idOf(f.corner[n]);
+      const uint32_t to = idOf(f.corner[(n + 1) % 3]);
+      const uint32_t face = 2 * static_cast<uint32_t>(k);
+      bucketed[bucketEnds[std::min(from, to)]++] =
+          from < to ? UpperEnd{to, face} : UpperEnd{from, face + 1};
+    }
+  }
+
+  // Within each bucket the same upper end side by side: one edge each.
+  std::vector<int32_t> at(static_cast<size_t>(idCount));  // the first vertex at each place
+  for (size_t v = ids.size(); v-- > 0;)
+    if (ids[v] >= 0) at[static_cast<size_t>(ids[v])] = static_cast<int32_t>(v);
+  table.turns.reserve(bucketed.size());
+  uint32_t begin = 0;
+  for (size_t low = 0; low < static_cast<size_t>(idCount); ++low) {
+    const uint32_t end = bucketEnds[low];
+    std::sort(bucketed.begin() + begin, bucketed.begin() + end,
+              [](const UpperEnd& a, const UpperEnd& b) { return a.high < b.high; });
+    for (uint32_t h = begin; h < end; ++h) {
+      table.turns.push_back(bucketed[h].turn);
+      if (h + 1 == end || bucketed[h].high != bucketed[h + 1].high)
+        table.edges.push_back({at[low], at[bucketed[h].high],
+                               static_cast<uint32_t>(table.turns.size())});
+    }
+    begin = end;
+  }
+  table.edges.shrink_to_fit();
 }
 
-const std::vector<ShadowVolume::ClosedSide>& ShadowVolume::closedSides(float lightX, float lightY,
-                                                                      float lightZ) const {
-  refreshLit(*this, Vec3{lightX, lightY, lightZ});
-  return litSides;
+void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolume& closed) {
+  closed.light = light;
+  closed.litFaces.clear();
+  closed.sides.clear();
+  closed.lightCap.clear();
+  closed.darkCap.clear();
+  closed.atInfinity.clear();
+  const Arrays arrays{volume};
+  const ClosedVolumeTable& table = volume.closedTable;
+  if (!arrays.ready()) return;
+  const size_t faceCount = table.casting.size();
+  closed.litFaces.resize(faceCount);
+  size_t litCount = 0;
+  for (size_t k = 0; k < faceCount; ++k) {
+    Face f;
+    Vec3 corner[3];
+    const bool lit = table.casting[k] != 0 && arrays.face(static_cast<int32_t>(k), f, corner) &&
+                     facesLight(corner[0], corner[1], corner[2], light);
+    closed.litFaces[k] = lit;
+    litCount += lit;
+  }
+  // Both caps at once, from the faces just found: written in place, not grown.
+  closed.lightCap.resize(3 * litCount);
+  closed.darkCap.resize(3 * litCount);
+  uint32_t* lightCap = closed.lightCap.data();
+  uint32_t* darkCap = closed.darkCap.data();
+  for (size_t k = 0; k < faceCount; ++k) {
+    if (closed.litFaces[k] == 0) continue;
+    Face f;
+    std::memcpy(&f, volume.faceArray + static_cast<ptrdiff_t>(k) * volume.faceArrayStride,
+                sizeof f);
+    const uint32_t c[3] = {static_cast<uint32_t>(f.corner[0]), static_cast<uint32_t>(f.corner[1]),
+                           static_cast<uint32_t>(f.corner[2])};
+    *lightCap++ = c[0];
+    *lightCap++ = c[1];
+    *lightCap++ = c[2];
+    *darkCap++ = c[0];
+    *darkCap++ = c[2];
+    *darkCap++ = c[1];
+  }
+  closed.atInfinity.resize(static_cast<size_t>(arrays.vertexCount()));
+  for (int32_t v = 0; v < arrays.vertexCount(); ++v)
+    closed.atInfinity[static_cast<size_t>(v)] = atInfinity(arrays.vertex(v), light);
+
+  // Each face's +1 or -1 by the way it runs the edge, without a branch: the
+  // ways are as mixed as the faces, so a branch would guess wrong half the time.
+  const uint8_t* lit = closed.litFaces.data();
+  const uint32_t* turns = table.turns.data();
+  size_t next = 0;
+  for (const ClosedVolumeTable::VolumeEdge& edge : table.edges) {
+    int32_t count = 0;
+    for (; next < edge.turnsEnd; ++next) {
+      const uint32_t turn = turns[next];
+      const int32_t against = -static_cast<int32_t>(turn & 1u);
+      count += (lit[turn >> 1] ^ against) - against;
+    }
+    if (count == 0) continue;
+    const Vec3 low = arrays.vertex(edge.low);
+    const Vec3 high = arrays.vertex(edge.high);
+    if (count > 0)
+      closed.sides.push_back({low, high, count});
+    else
+      closed.sides.push_back({high, low, -count});
+  }
 }
 
-bool ShadowVolume::faceCorners(int32_t face, Vec3 corners[3]) const {
-  const Arrays arrays{*this};
-  Face f;
-  return arrays.ready() && face >= 0 && face < arrays.faceCount() && arrays.face(face, f, corners);
-}
-
-bool ShadowVolume::drawClosedSides(float lightX, float lightY, float lightZ, float eyeX,
-                                   float eyeY, float eyeZ, bool frontFaces) const {
-  if (!Arrays{*this}.ready()) return true;
-  const Vec3 light{lightX, lightY, lightZ};
-  for (const ClosedSide& side : closedSides(lightX, lightY, lightZ)) {
+void closedSideTriangles(const ClosedVolume& closed, const Vec3& eye, bool frontFaces,
+                         std::vector<Vec4>& triangles) {
+  const Vec3& light = closed.light;
+  for (const ClosedSide& side : closed.sides) {
     const Vec3& p = side.p;
     const Vec3& q = side.q;
     // With N = (p - L) x (q - L), the lit faces lie on N's negative side, and
     // so does the volume: the quad shows its outside to an eye on the other.
-    const double u[3] = {double{p.x} - lightX, double{p.y} - lightY, double{p.z} - lightZ};
-    const double w[3] = {double{q.x} - lightX, double{q.y} - lightY, double{q.z} - lightZ};
-    const double e[3] = {double{eyeX} - lightX, double{eyeY} - lightY, double{eyeZ} - lightZ};
+    const double u[3] = {double{p.x} - light.x, double{p.y} - light.y, double{p.z} - light.z};
+    const double w[3] = {double{q.x} - light.x, double{q.y} - light.y, double{q.z} - light.z};
+    const double e[3] = {double{eye.x} - light.x, double{eye.y} - light.y,
+                         double{eye.z} - light.z};
     const double eyeSide = e[0] * (u[1] * w[2] - u[2] * w[1]) +
                            e[1] * (u[2] * w[0] - u[0] * w[2]) +
                            e[2] * (u[0] * w[1] - u[1] * w[0]);
     if (eyeSide == 0.0 || (eyeSide < 0.0) == frontFaces) continue;
 
     // From outside, the side runs q -> p, against the caps' p -> q.
-    for (int32_t n = 0; n < side.count; ++n) {
-      vertexAt(q);
-      vertexAt(p);
-      vertexAtInfinity(p, light);
-      vertexAt(q);
-      vertexAtInfinity(p, light);
-      vertexAtInfinity(q, light);
-    }
+    const Vec4 quad[6] = {finite(q),  finite(p), atInfinity(p, light),
+                          finite(q), atInfinity(p, light), atInfinity(q, light)};
+    for (int32_t n = 0; n < side.count; ++n) triangles.insert(triangles.end(), quad, quad + 6);
   }
-  return true;
-}
-
-bool ShadowVolume::drawLightCap(float lightX, float lightY, float lightZ) const {
-  const Arrays arrays{*this};
-  if (!arrays.ready()) return true;
-  const std::vector<uint8_t>& lit = facesLitBy(lightX, lightY, lightZ);
-  const int32_t count = std::min(arrays.faceCount(), static_cast<int32_t>(lit.size()));
-  for (int32_t k = 0; k < count; ++k) {
-    Face f;
-    Vec3 corner[3];
-    if (lit[static_cast<size_t>(k)] == 0 || !arrays.face(k, f, corner)) continue;
-    // The corners in the mesh's order, as the depth pass sent them, so that
-    // the cap lands on exactly the depths the depth pass stored.
-    vertexAt(corner[0]);
-    vertexAt(corner[1]);
-    vertexAt(corner[2]);
-  }
-  return true;
-}
-
-bool ShadowVolume::drawDarkCap(float lightX, float lightY, float lightZ) const {
-  const Arrays arrays{*this};
-  if (!arrays.ready()) return true;
-  const Vec3 light{lightX, lightY, lightZ};
-  const std::vector<uint8_t>& lit = facesLitBy(lightX, lightY, lightZ);
-  const int32_t count = std::min(arrays.faceCount(), static_cast<int32_t>(lit.size()));
-  for (int32_t k = 0; k < count; ++k) {
-    Face f;
-    Vec3 corner[3];
-    if (lit[static_cast<size_t>(k)] == 0 || !arrays.face(k, f, corner)) continue;
-    vertexAtInfinity(corner[0], light);
-    vertexAtInfinity(corner[2], light);
-    vertexAtInfinity(corner[1], light);
-  }
-  return true;
-}
-
-void findVolumeEdges(ShadowVolume& volume) {
-  volume.volumeEdges.clear();
-  volume.faceTurns.clear();
-  volume.castingFaces.clear();
-  volume.litFaces.clear();
-  volume.litSides.clear();
-  volume.litKnown = false;
-  const Arrays arrays{volume};
-  if (!arrays.ready()) return;
-  const int32_t faceCount = arrays.faceCount();
-
-  // Every edge of every face that casts, its ends in the order of their positions.
-  struct HalfEdge {
-    Vec3 lowAt;
-    Vec3 highAt;
-    int32_t low;
-    int32_t high;
-    ShadowVolume::FaceTurn turn;
-  };
-  std::vector<HalfEdge> halves;
-  halves.reserve(3 * static_cast<size_t>(faceCount));
-  volume.castingFaces.assign(static_cast<size_t>(faceCount), 0);
-  volume.litFaces.assign(static_cast<size_t>(faceCount), 0);
-  for (int32_t k = 0; k < faceCount; ++k) {
-    Face f;
-    Vec3 corner[3];
-    if (!arrays.face(k, f, corner) || !isFinite(corner[0]) || !isFinite(corner[1]) ||
-        !isFinite(corner[2]) || inALine(corner[0], corner[1], corner[2]))
-      continue;
-    volume.castingFaces[static_cast<size_t>(k)] = 1;
-    for (int n = 0; n < 3; ++n) {
-      const int from = n;
-      const int to = (n + 1) % 3;
-      if (before(corner[from], corner[to]))
-        halves.push_back({corner[from], corner[to], f.corner[from], f.corner[to], {k, 1}});
-      else
-        halves.push_back({corner[to], corner[from], f.corner[to], f.corner[from], {k, -1}});
-    }
-  }
-  const auto edgeBefore = [](const HalfEdge& a, const HalfEdge& b) {
-    if (before(a.lowAt, b.lowAt)) return true;
-    if (before(b.lowAt, a.lowAt)) return false;
-    return before(a.highAt, b.highAt);
-  };
-  std::sort(halves.begin(), halves.end(), edgeBefore);
-
-  volume.faceTurns.reserve(halves.size());
-  for (size_t h = 0; h < halves.size(); ++h) {
-    volume.faceTurns.push_back(halves[h].turn);
-    if (h + 1 == halves.size() || edgeBefore(halves[h], halves[h + 1]))
-      volume.volumeEdges.push_back({halves[h].low, halves[h].high, volume.faceTurns.size()});
-  }
-  volume.litSides.reserve(volume.volumeEdges.size());
 }

@@ -1,5 +1,5 @@
-// Position ids: vertices sorted by their coordinates' bits, so that equal
-// positions sit side by side and take one id each.
+// Position ids: vertices sorted by their coordinates, so that equal
+// positions sit side by side and take one id each, in the positions' order.
 #include "shadow/position_ids.h"
 
 #include <algorithm>
@@ -8,15 +8,16 @@
 
 namespace {
 
-// Float equality as bits: -0.0 folded onto 0.0. NaN equals nothing and is
-// kept out by the caller.
-uint32_t foldedBits(float value) {
+// A key that orders as the float does and is equal exactly where the floats
+// are: -0.0 folded onto 0.0, negative values' bits turned round so that the
+// more negative comes first. NaN is kept out by the caller.
+uint32_t orderedBits(float value) {
   if (value == 0.0f) {
-    return 0;
+    value = 0.0f;
   }
   uint32_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
-  return bits;
+  return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
 }
 
 }  // namespace
@@ -34,7 +35,7 @@ std::vector<int32_t> assignPositionIds(const Vec3* vertices, int32_t vertexCount
   for (int32_t v = 0; v < vertexCount; ++v) {
     const Vec3& p = vertices[v];
     if (p.x == p.x && p.y == p.y && p.z == p.z) {
-      keyed.push_back({foldedBits(p.x), foldedBits(p.y), foldedBits(p.z), v});
+      keyed.push_back({orderedBits(p.x), orderedBits(p.y), orderedBits(p.z), v});
     }
   }
   std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {

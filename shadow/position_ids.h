@@ -1,5 +1,6 @@
 // Which vertices of a mesh lie at the same place: one id per distinct
-// position, numbered from 0 in the order of the positions' coordinates.
+// position, numbered from 0 in the order of the positions (by x, then y,
+// then z).
 // Positions compare exactly, 0.0 equal to -0.0; a position with a NaN equals
 // no position, itself included, and gets -1. Geometry only.
 #pragma once

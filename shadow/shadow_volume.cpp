@@ -1,22 +1,15 @@
-// Emits the side quads of a mesh's shadow volume for one light and one pass:
-// silhouette edges (both faces at the edge on one side of the plane through
-// the light and the edge) are extruded away from the light, and the eye's side
-// of that plane picks the pass. Only glColor3f and glVertex3f are called; the
-// caller owns glBegin/glEnd and all render state. No caps, no stencil.
+// The open shadow volume's sides: silhouette edges (both faces at the edge on
+// one side of the plane through the light and the edge) are extruded away from
+// the light, and the eye's side of that plane picks the pass. No caps, no
+// stencil, no OpenGL: the quads go into the caller's array as triangles.
 // Vertices and edge records are read at the strides given; a record naming a
 // vertex outside the vertex array is passed over rather than read.
 #include "shadow/shadow_volume.h"
-
-#include <GL/gl.h>
 
 #include <cstddef>
 #include <cstring>
 
 namespace {
-
-// The volume's grey: the shadow passes' blend factors turn it into the
-// darkening of a shadowed pixel.
-constexpr float shadowGrey = 0.52f;
 
 int sign(float value) {
   if (value > 0.0f) {
@@ -34,62 +27,23 @@ bool namesVertex(int32_t index, int32_t vertexCount) {
   return index >= 0 && index < vertexCount;
 }
 
+uint64_t nextSerial() {
+  static uint64_t last = 0;
+  return ++last;
+}
+
 bool hasArrays(const ShadowVolume& volume) {
   return volume.hasVertexArray && volume.hasEdgeArray && volume.vertexArray != nullptr &&
          volume.edgeArray != nullptr;
 }
 
-// Calls visit(A, B, seenFromOutside) for each record whose edge lies on the
-// silhouette seen from the light, with a plane that misses the eye:
-// seenFromOutside when the eye is on the side of that plane away from the
-// mesh, where the quad shows its outer side.
-template <typename Visit>
-void forEachSilhouetteEdge(const ShadowVolume& volume, const Vec3& light, const Vec3& eye,
-                           Visit visit) {
-  if (!hasArrays(volume)) {
-    return;
-  }
-  // Records and vertices may be interleaved with other data, so neither is
-  // assumed to be aligned for its type.
-  const auto vertexAt = [&volume](int32_t index) {
-    Vec3 v;
-    std::memcpy(&v, volume.vertexArray + static_cast<ptrdiff_t>(index) * volume.vertexArrayStride,
-                sizeof v);
-    return v;
-  };
-  const int32_t vertexCount = volume.vertexArrayCount;
-  for (int32_t k = 0; k < volume.edgeArrayCount; ++k) {
-    Edge edge;
-    std::memcpy(&edge, volume.edgeArray + static_cast<ptrdiff_t>(k) * volume.edgeArrayStride,
-                sizeof edge);
-    if (edge.apex < 0 || edge.neighbourApex < 0) {
-      continue;
-    }
-    if (!namesVertex(edge.vertex0, vertexCount) || !namesVertex(edge.vertex1, vertexCount) ||
-        !namesVertex(edge.apex, vertexCount) || !namesVertex(edge.neighbourApex, vertexCount)) {
-      continue;
-    }
-    const Vec3 a = vertexAt(edge.vertex0);
-    const Vec3 b = vertexAt(edge.vertex1);
-    const Vec3 c = vertexAt(edge.apex);
-    const Vec3 d = vertexAt(edge.neighbourApex);
-
-    const Vec3 u{a.x - light.x, a.y - light.y, a.z - light.z};
-    const Vec3 w{b.x - light.x, b.y - light.y, b.z - light.z};
-    const Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
-    const float planeAtLight = dot(n, light);
-
-    const int sideC = sign(dot(n, c) - planeAtLight);
-    const int sideD = sign(dot(n, d) - planeAtLight);
-    if (sideC == 0 || sideC != sideD) {
-      continue;
-    }
-    const int sideE = sign(dot(n, eye) - planeAtLight);
-    if (sideE == 0) {
-      continue;
-    }
-    visit(a, b, sideE != sideC);
-  }
+// Records and vertices may be interleaved with other data, so neither is
+// assumed to be aligned for its type.
+Vec3 vertexAt(const ShadowVolume& volume, int32_t index) {
+  Vec3 v;
+  std::memcpy(&v, volume.vertexArray + static_cast<ptrdiff_t>(index) * volume.vertexArrayStride,
+              sizeof v);
+  return v;
 }
 
 }  // namespace
@@ -108,8 +62,7 @@ ShadowVolume::ShadowVolume()
       faceArray(nullptr),
       faceArrayCount(0),
       faceArrayStride(0),
-      litLight{0.0f, 0.0f, 0.0f},
-      litKnown(false) {}
+      arraysSerial(nextSerial()) {}
 
 void ShadowVolume::setExtrusionLength(float length) { extrusionLength = length; }
 
@@ -119,6 +72,7 @@ void ShadowVolume::setVertexArray(const void* base, int32_t count, int32_t strid
   vertexArrayCount = count;
   vertexArrayStride = stride;
   hasVertexArray = true;
+  arraysSerial = nextSerial();
   findVolumeEdges(*this);
 }
 
@@ -128,6 +82,7 @@ void ShadowVolume::setEdgeArray(const void* base, int32_t count, int32_t stride,
   edgeArrayCount = count;
   edgeArrayStride = stride;
   hasEdgeArray = true;
+  arraysSerial = nextSerial();
 }
 
 void ShadowVolume::setFaceArray(const void* base, int32_t count, int32_t stride,
@@ -136,6 +91,7 @@ void ShadowVolume::setFaceArray(const void* base, int32_t count, int32_t stride,
   faceArrayCount = count;
   faceArrayStride = stride;
   hasFaceArray = true;
+  arraysSerial = nextSerial();
   findVolumeEdges(*this);
 }
 
@@ -145,35 +101,70 @@ void ShadowVolume::extrudePoint(const Vec3& from, const Vec3& through, Vec3& out
   out.z = from.z + factor * (through.z - from.z);
 }
 
-bool ShadowVolume::draw(float lightX, float lightY, float lightZ, float eyeX, float eyeY,
-                        float eyeZ, bool frontFaces) const {
+void ShadowVolume::findSilhouette(float lightX, float lightY, float lightZ,
+                                  std::vector<SilhouetteEdge>& silhouette) const {
+  silhouette.clear();
+  if (!hasArrays(*this)) {
+    return;
+  }
   const Vec3 light{lightX, lightY, lightZ};
-  forEachSilhouetteEdge(*this, light, Vec3{eyeX, eyeY, eyeZ},
-                        [&](const Vec3& a, const Vec3& b, bool seenFromOutside) {
-                          if (seenFromOutside != frontFaces) {
-                            return;
-                          }
-                          Vec3 farA;
-                          Vec3 farB;
-                          extrudePoint(light, a, farA, extrusionLength);
-                          extrudePoint(light, b, farB, extrusionLength);
-                          glColor3f(shadowGrey, shadowGrey, shadowGrey);
-                          glVertex3f(a.x, a.y, a.z);
-                          glVertex3f(b.x, b.y, b.z);
-                          glVertex3f(farA.x, farA.y, farA.z);
-                          glVertex3f(farA.x, farA.y, farA.z);
-                          glVertex3f(farB.x, farB.y, farB.z);
-                          glVertex3f(b.x, b.y, b.z);
-                        });
+  const int32_t vertexCount = vertexArrayCount;
+  for (int32_t k = 0; k < edgeArrayCount; ++k) {
+    Edge edge;
+    std::memcpy(&edge, edgeArray + static_cast<ptrdiff_t>(k) * edgeArrayStride, sizeof edge);
+    if (edge.apex < 0 || edge.neighbourApex < 0) {
+      continue;
+    }
+    if (!namesVertex(edge.vertex0, vertexCount) || !namesVertex(edge.vertex1, vertexCount) ||
+        !namesVertex(edge.apex, vertexCount) || !namesVertex(edge.neighbourApex, vertexCount)) {
+      continue;
+    }
+    const Vec3 a = vertexAt(*this, edge.vertex0);
+    const Vec3 b = vertexAt(*this, edge.vertex1);
+    const Vec3 u{a.x - light.x, a.y - light.y, a.z - light.z};
+    const Vec3 w{b.x - light.x, b.y - light.y, b.z - light.z};
+    const Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
+    const float planeAtLight = dot(n, light);
+    const int sideC = sign(dot(n, vertexAt(*this, edge.apex)) - planeAtLight);
+    if (sideC == 0 || sideC != sign(dot(n, vertexAt(*this, edge.neighbourApex)) - planeAtLight)) {
+      continue;
+    }
+    silhouette.push_back({a, b, n, planeAtLight, sideC});
+  }
+}
+
+bool ShadowVolume::draw(float lightX, float lightY, float lightZ, float eyeX, float eyeY,
+                        float eyeZ, bool frontFaces, const std::vector<SilhouetteEdge>& silhouette,
+                        std::vector<Vec3>& triangles) const {
+  const Vec3 light{lightX, lightY, lightZ};
+  const Vec3 eye{eyeX, eyeY, eyeZ};
+  for (const SilhouetteEdge& edge : silhouette) {
+    const int sideE = sign(dot(edge.normal, eye) - edge.planeAtLight);
+    // Seen from outside when the eye is on the side away from the mesh.
+    if (sideE == 0 || (sideE != edge.meshSide) != frontFaces) {
+      continue;
+    }
+    Vec3 farA;
+    Vec3 farB;
+    extrudePoint(light, edge.a, farA, extrusionLength);
+    extrudePoint(light, edge.b, farB, extrusionLength);
+    triangles.insert(triangles.end(), {edge.a, edge.b, farA, farA, farB, edge.b});
+  }
   return true;
 }
 
-void ShadowVolume::silhouette(float lightX, float lightY, float lightZ, float eyeX, float eyeY,
-                              float eyeZ, std::vector<Vec3>& ends) const {
-  ends.clear();
-  forEachSilhouetteEdge(*this, Vec3{lightX, lightY, lightZ}, Vec3{eyeX, eyeY, eyeZ},
-                        [&ends](const Vec3& a, const Vec3& b, bool) {
-                          ends.push_back(a);
-                          ends.push_back(b);
-                        });
+bool ShadowVolume::faceCorners(int32_t face, Vec3 corners[3]) const {
+  if (!hasVertexArray || !hasFaceArray || vertexArray == nullptr || faceArray == nullptr ||
+      face < 0 || face >= faceArrayCount) {
+    return false;
+  }
+  Face f;
+  std::memcpy(&f, faceArray + static_cast<ptrdiff_t>(face) * faceArrayStride, sizeof f);
+  for (int n = 0; n < 3; ++n) {
+    if (!namesVertex(f.corner[n], vertexArrayCount)) {
+      return false;
+    }
+    corners[n] = vertexAt(*this, f.corner[n]);
+  }
+  return true;
 }

@@ -11,7 +11,9 @@
 // the margin, prove nothing, so the test never calls apart what touches.
 // The axis from the light to the rectangle's middle and the pyramid's own
 // face normals come first: they part most faces of a scene at once, and the
-// pyramid's side of them is worked out once per call, not per face.
+// pyramid's side of them is worked out once per call, not per face. They
+// are tried on the bounds of each run of faces first, which passes over the
+// runs far from the pyramid without looking at their faces.
 #include "shadow/volume_reach.h"
 
 #include <algorithm>
@@ -115,6 +117,25 @@ bool meets(const Pyramid& pyramid, const Vec (&triangle)[3], double margin) {
   return true;
 }
 
+// Whether the pyramid's own axes part it from every face inside the box, as
+// meets would find for each of them: with the largest margin any such face
+// gets, and a little more than the rounding of projecting a point rather
+// than a box corner. A box that holds no casting face is apart.
+bool boxApart(const Pyramid& pyramid, const ClosedVolumeTable::Box& box, double margin) {
+  if (!(box.low.x <= box.high.x)) return true;
+  Vec corners[8];
+  for (int n = 0; n < 8; ++n)
+    corners[n] = {n & 1 ? box.high.x : box.low.x, n & 2 ? box.high.y : box.low.y,
+                  n & 4 ? box.high.z : box.low.z};
+  double size = pyramid.size;
+  for (const Vec& p : corners) size = std::max(size, largest(p));
+  const double allowed = margin + relativeRounding * size * (1.0 + 1e-6);
+  for (int n = 0; n < 6; ++n)
+    if (apart(project(corners, pyramid.axes[n]), pyramid.spans[n], pyramid.axes[n], allowed))
+      return true;
+  return false;
+}
+
 }  // namespace
 
 bool triangleMeetsPyramid(const double triangle[3][3], const double apex[3],
@@ -124,11 +145,19 @@ bool triangleMeetsPyramid(const double triangle[3][3], const double apex[3],
   return meets(pyramid, corners, margin);
 }
 
-bool volumeReachesRectangle(const ShadowVolume& volume, const Vec3& light,
+bool volumeReachesRectangle(const ShadowVolume& volume, const ClosedVolume& closed,
                             const double rectangle[4][3], double margin) {
+  const Vec3& light = closed.light;
   const Pyramid pyramid = makePyramid({light.x, light.y, light.z}, rectangle);
-  const std::vector<uint8_t>& lit = volume.facesLitBy(light.x, light.y, light.z);
+  const std::vector<uint8_t>& lit = closed.litFaces;
+  const std::vector<ClosedVolumeTable::Box>& boxes = volume.closedTable.boxes;
+  constexpr size_t perBox = ClosedVolumeTable::facesPerBox;
   for (size_t k = 0; k < lit.size(); ++k) {
+    if (k % perBox == 0 && k / perBox < boxes.size() &&
+        boxApart(pyramid, boxes[k / perBox], margin)) {
+      k += perBox - 1;
+      continue;
+    }
     Vec3 c[3];
     if (lit[k] == 0 || !volume.faceCorners(static_cast<int32_t>(k), c)) continue;
     const Vec corners[3] = {

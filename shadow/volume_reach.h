@@ -8,6 +8,7 @@
 #pragma once
 
 #include "assets/scene.h"
+#include "shadow/closed_volume.h"
 #include "shadow/shadow_volume.h"
 
 // Closed sets, corners in double precision: the pyramid's base is a convex
@@ -16,8 +17,8 @@
 bool triangleMeetsPyramid(const double triangle[3][3], const double apex[3],
                           const double base[4][3], double margin);
 
-// Whether some face of the volume that faces the light meets the pyramid
-// between the light and the rectangle, counting anything within `margin` as
-// meeting it, or within the rounding of the coordinates involved.
-bool volumeReachesRectangle(const ShadowVolume& volume, const Vec3& light,
+// Whether some face of the volume that faces closed's light meets the
+// pyramid between the light and the rectangle, counting anything within
+// `margin` as meeting it, or within the rounding of the coordinates involved.
+bool volumeReachesRectangle(const ShadowVolume& volume, const ClosedVolume& closed,
                             const double rectangle[4][3], double margin);

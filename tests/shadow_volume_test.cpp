@@ -1,14 +1,13 @@
-// What the shadow volume sends to OpenGL, call by call: the silhouette test,
-// the choice of pass by the eye's side, the extruded corners and their order,
-// the records it passes over, the strides it reads at, and the silhouette of
-// a closed mesh split between the two passes; and that the closed volume's
-// pieces close up. This program's own glColor3f, glVertex3f and glVertex4f
-// stand in for OpenGL's and record every call.
+// What the shadow volume hands the frame to send: the silhouette test, the
+// choice of pass by the eye's side, the extruded corners and their order, the
+// records it passes over, the strides it reads at, and the silhouette of a
+// closed mesh split between the two passes; and that the closed volume's
+// pieces close up, with every face that has an area casting.
 #include "shadow/shadow_volume.h"
 
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -20,49 +19,31 @@
 #include <utility>
 #include <vector>
 
+#include "shadow/closed_volume.h"
 #include "shadow/edge_list.h"
 #include "tests/support/test_mesh.h"
 
-namespace {
+bool operator==(const Vec3& p, const Vec3& q) { return p.x == q.x && p.y == q.y && p.z == q.z; }
 
-struct GlCall {
-  enum Kind { colour, vertex, vertexAtInfinity } kind;
-  float x;
-  float y;
-  float z;
-  bool operator==(const GlCall& other) const {
-    return kind == other.kind && x == other.x && y == other.y && z == other.z;
-  }
-};
-
-void PrintTo(const GlCall& call, std::ostream* out) {
-  *out << (call.kind == GlCall::colour ? "glColor3f(" : "glVertex3f(") << call.x << ", " << call.y
-       << ", " << call.z << ")";
-}
-
-std::vector<GlCall> theCalls;
-
-}  // namespace
-
-extern "C" void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
-  theCalls.push_back({GlCall::colour, red, green, blue});
-}
-
-extern "C" void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-  theCalls.push_back({GlCall::vertex, x, y, z});
-}
-
-// Only points at infinity are sent this way; anything else is kept apart.
-extern "C" void glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w) {
-  theCalls.push_back({w == 0.0f ? GlCall::vertexAtInfinity : GlCall::colour, x, y, z});
+void PrintTo(const Vec3& v, std::ostream* out) {
+  *out << "(" << v.x << ", " << v.y << ", " << v.z << ")";
 }
 
 namespace {
 
-GlCall at(const Vec3& v) { return {GlCall::vertex, v.x, v.y, v.z}; }
+// One pass's triangles, found as the frame finds them.
+std::vector<Vec3> sidesOf(const ShadowVolume& volume, const Vec3& lamp, const Vec3& eye,
+                          bool frontFaces) {
+  std::vector<SilhouetteEdge> silhouette;
+  volume.findSilhouette(lamp.x, lamp.y, lamp.z, silhouette);
+  std::vector<Vec3> triangles;
+  EXPECT_TRUE(volume.draw(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, frontFaces, silhouette,
+                          triangles));
+  return triangles;
+}
 
-std::vector<GlCall> quad(const Vec3& a, const Vec3& b, const Vec3& farA, const Vec3& farB) {
-  return {{GlCall::colour, 0.52f, 0.52f, 0.52f}, at(a), at(b), at(farA), at(farA), at(farB), at(b)};
+std::vector<Vec3> quad(const Vec3& a, const Vec3& b, const Vec3& farA, const Vec3& farB) {
+  return {a, b, farA, farA, farB, b};
 }
 
 // The silhouette edge of the worked example: light above, both third
@@ -86,17 +67,14 @@ struct Edges {
     volume.setVertexArray(vertices.data(), static_cast<int32_t>(vertices.size()), 12, 0);
     volume.setEdgeArray(edges.data(), static_cast<int32_t>(edges.size()), 16, 0);
   }
-  std::vector<GlCall> draw(const Vec3& eye, bool frontFaces) const {
-    theCalls.clear();
-    EXPECT_TRUE(volume.draw(light.x, light.y, light.z, eye.x, eye.y, eye.z, frontFaces));
-    return theCalls;
+  std::vector<Vec3> draw(const Vec3& eye, bool frontFaces) const {
+    return sidesOf(volume, light, eye, frontFaces);
   }
 };
 
 TEST(ShadowVolumeDraw, SilhouetteEdgeGoesToThePassTheEyeSees) {
   const Edges example;
-  const std::vector<GlCall> expected =
-      quad(a, b, {-3000, 0, -29990}, {3000, 0, -29990});
+  const std::vector<Vec3> expected = quad(a, b, {-3000, 0, -29990}, {3000, 0, -29990});
   EXPECT_EQ(example.draw(eyeAbove, false), expected);
   EXPECT_TRUE(example.draw(eyeAbove, true).empty());
   EXPECT_EQ(example.draw(eyeBelow, true), expected);
@@ -156,13 +134,11 @@ TEST(ShadowVolumeDraw, EmptyOrUnsetArraysEmitNothing) {
   example.volume.setEdgeArray(example.edges.data(), -4, 16, 0);
   EXPECT_TRUE(example.draw(eyeAbove, false).empty());
 
-  theCalls.clear();
   const ShadowVolume unset;
-  EXPECT_TRUE(unset.draw(0, 0, 10, 0, 5, 0, false));
+  EXPECT_TRUE(sidesOf(unset, light, eyeAbove, false).empty());
   ShadowVolume edgesOnly;
   edgesOnly.setEdgeArray(example.edges.data(), 1, 16, 0);
-  EXPECT_TRUE(edgesOnly.draw(0, 0, 10, 0, 5, 0, false));
-  EXPECT_TRUE(theCalls.empty());
+  EXPECT_TRUE(sidesOf(edgesOnly, light, eyeAbove, false).empty());
 }
 
 TEST(ShadowVolumeDraw, ReadsVerticesAndRecordsAtTheGivenStrides) {
@@ -182,29 +158,27 @@ TEST(ShadowVolumeDraw, ReadsVerticesAndRecordsAtTheGivenStrides) {
   strided.setVertexArray(vertexBytes.data(), 4, 24, 12);
   strided.setEdgeArray(edgeBytes.data(), 2, 20, 4);
 
-  theCalls.clear();
-  strided.draw(light.x, light.y, light.z, eyeAbove.x, eyeAbove.y, eyeAbove.z, false);
-  const std::vector<GlCall> fromStrided = theCalls;
+  const std::vector<Vec3> fromStrided = sidesOf(strided, light, eyeAbove, false);
   EXPECT_EQ(fromStrided, packed.draw(eyeAbove, false));
-  EXPECT_EQ(fromStrided.size(), 7u);
+  EXPECT_EQ(fromStrided.size(), 6u);
 }
 
 // The quads' near edges as pairs of vertex indices, found by position.
-std::set<std::pair<int, int>> nearEdges(const std::vector<GlCall>& calls,
+std::set<std::pair<int, int>> nearEdges(const std::vector<Vec3>& triangles,
                                         const std::vector<Vec3>& vertices) {
-  auto indexOf = [&vertices](const GlCall& call) {
+  auto indexOf = [&vertices](const Vec3& corner) {
     for (size_t v = 0; v < vertices.size(); ++v) {
-      if (at(vertices[v]) == call) {
+      if (vertices[v] == corner) {
         return static_cast<int>(v);
       }
     }
     return -1;
   };
   std::set<std::pair<int, int>> edges;
-  EXPECT_EQ(calls.size() % 7, 0u);
-  for (size_t q = 0; q + 7 <= calls.size(); q += 7) {
-    const int first = indexOf(calls[q + 1]);
-    const int second = indexOf(calls[q + 2]);
+  EXPECT_EQ(triangles.size() % 6, 0u);
+  for (size_t q = 0; q + 6 <= triangles.size(); q += 6) {
+    const int first = indexOf(triangles[q]);
+    const int second = indexOf(triangles[q + 1]);
     EXPECT_TRUE(edges.insert(std::minmax(first, second)).second) << "edge sent twice";
   }
   return edges;
@@ -235,12 +209,8 @@ TEST(ShadowVolumeDraw, ClosedCubeSilhouetteIsSplitBetweenThePasses) {
   // the silhouette.
   const Vec3 lamp{0.3f, 0.2f, 10.0f};
   const Vec3 eye{5.0f, 4.0f, 3.0f};
-  theCalls.clear();
-  volume.draw(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, true);
-  const std::set<std::pair<int, int>> front = nearEdges(theCalls, vertices);
-  theCalls.clear();
-  volume.draw(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, false);
-  const std::set<std::pair<int, int>> back = nearEdges(theCalls, vertices);
+  const std::set<std::pair<int, int>> front = nearEdges(sidesOf(volume, lamp, eye, true), vertices);
+  const std::set<std::pair<int, int>> back = nearEdges(sidesOf(volume, lamp, eye, false), vertices);
 
   std::set<std::pair<int, int>> both = front;
   both.insert(back.begin(), back.end());
@@ -296,9 +266,11 @@ TestMesh* randomMesh(std::mt19937& random) {
 // goes wrong. Checked for lights and eyes all round on a closed cube; on the
 // same cube with four vertices of its own for every side (as flat-shaded
 // exports have it); on an open, bent sheet (whose border edges have one face
-// each); on random meshes with edges of one to four faces and more, shared
-// and separate vertices and faces with their corners in a line; and, sending
-// nothing at all, on a mesh of such faces only.
+// each); on faces flat in planes y = const; on random meshes with edges of
+// one to four faces and more, shared and separate vertices and faces with
+// their corners in a line; and, sending nothing at all, on a mesh of such
+// faces only. Every face with an area casts: a face left out would leave the
+// volume closed but the shadow missing.
 TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForAnyTriangleMesh) {
   std::vector<Vec3> cubeVertices;
   for (int i = 0; i < 8; ++i)
@@ -335,21 +307,26 @@ TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForAnyTriangleMesh) {
   const std::vector<Vec3> lineVertices{{-1, 0, 0},        {1, 0, 0},         {0, 0, 0},
                                        {0.1f, 0.7f, 0.3f}, {0.2f, 1.4f, 0.6f}, {0.4f, 2.8f, 1.2f}};
   const std::vector<Face> lineFaces{{{0, 1, 0}}, {{0, 2, 1}}, {{1, 2, 0}}, {{3, 4, 5}}};
+  // Faces whose normals have no x and no z: one facing +y, one -y.
+  const std::vector<Vec3> floorVertices{{-1, 0.5f, -1}, {1, 0.5f, -1}, {0, 0.5f, 1},
+                                        {-2, -1, -1},   {0, -1, 2},    {2, -1, -1}};
+  const std::vector<Face> floorFaces{{{0, 2, 1}}, {{3, 5, 4}}};
 
   struct Case {
     std::string name;
     std::unique_ptr<TestMesh> mesh;
-    bool sendsNothing;
+    int casting;  // faces that cast, or -1 for any number
   };
   std::vector<Case> cases;
-  cases.push_back({"cube", std::make_unique<TestMesh>(cubeVertices, cubeFaces), false});
-  cases.push_back({"flat cube", std::make_unique<TestMesh>(flatVertices, flatFaces), false});
-  cases.push_back({"sheet", std::make_unique<TestMesh>(sheetVertices, sheetFaces), false});
-  cases.push_back({"corners in a line", std::make_unique<TestMesh>(lineVertices, lineFaces), true});
+  cases.push_back({"cube", std::make_unique<TestMesh>(cubeVertices, cubeFaces), 12});
+  cases.push_back({"flat cube", std::make_unique<TestMesh>(flatVertices, flatFaces), 12});
+  cases.push_back({"sheet", std::make_unique<TestMesh>(sheetVertices, sheetFaces), 8});
+  cases.push_back({"faces flat in y", std::make_unique<TestMesh>(floorVertices, floorFaces), 2});
+  cases.push_back({"corners in a line", std::make_unique<TestMesh>(lineVertices, lineFaces), 0});
   std::mt19937 random(7);
   for (int n = 0; n < 8; ++n)
     cases.push_back({"random mesh " + std::to_string(n),
-                     std::unique_ptr<TestMesh>(randomMesh(random)), false});
+                     std::unique_ptr<TestMesh>(randomMesh(random)), -1});
 
   using Corner = std::tuple<int, float, float, float>;
   std::uniform_real_distribution<float> place(-6.0f, 6.0f);
@@ -360,31 +337,41 @@ TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForAnyTriangleMesh) {
     volume.setVertexArray(mesh.vertices, mesh.vertexCount, 12, 0);
     volume.setEdgeArray(mesh.edges, mesh.edgeCount, 16, 0);
     volume.setFaceArray(mesh.faces, mesh.faceCount, 12, 0);
+    const std::vector<uint8_t>& casting = volume.closedTable.casting;
+    if (test.casting >= 0) {
+      EXPECT_EQ(std::count(casting.begin(), casting.end(), uint8_t{1}), test.casting) << test.name;
+    }
     int sidesSent = 0;
     for (int trial = 0; trial < 200; ++trial) {
       const Vec3 lamp{place(random), place(random), place(random)};
       const Vec3 eye{place(random), place(random), place(random)};
-      theCalls.clear();
-      volume.drawLightCap(lamp.x, lamp.y, lamp.z);
-      const size_t capCalls = theCalls.size();
-      volume.drawClosedSides(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, true);
-      volume.drawClosedSides(lamp.x, lamp.y, lamp.z, eye.x, eye.y, eye.z, false);
-      const size_t sideCalls = theCalls.size() - capCalls;
-      volume.drawDarkCap(lamp.x, lamp.y, lamp.z);
-      ASSERT_EQ(theCalls.size() % 3, 0u);
-      sidesSent += static_cast<int>(sideCalls / 6);
-      if (test.sendsNothing) {
-        ASSERT_TRUE(theCalls.empty()) << test.name;
+      ClosedVolume closed;
+      findClosedVolume(volume, lamp, closed);
+      // Every triangle as its corners, each finite or at infinity.
+      std::vector<Corner> corners;
+      for (uint32_t v : closed.lightCap) {
+        const Vec3& p = mesh.vertices[v];
+        corners.push_back({1, p.x, p.y, p.z});
+      }
+      std::vector<Vec4> sideTriangles;
+      closedSideTriangles(closed, eye, true, sideTriangles);
+      closedSideTriangles(closed, eye, false, sideTriangles);
+      sidesSent += static_cast<int>(sideTriangles.size() / 6);
+      for (const Vec4& p : sideTriangles) corners.push_back({p.w == 0.0f ? 0 : 1, p.x, p.y, p.z});
+      for (uint32_t v : closed.darkCap) {
+        const Vec4& p = closed.atInfinity[v];
+        corners.push_back({0, p.x, p.y, p.z});
+      }
+      ASSERT_EQ(corners.size() % 3, 0u);
+      if (test.casting == 0) {
+        ASSERT_TRUE(corners.empty()) << test.name;
       }
 
       std::map<std::pair<Corner, Corner>, int> directed;
-      for (size_t t = 0; t < theCalls.size(); t += 3)
-        for (int n = 0; n < 3; ++n) {
-          const GlCall& from = theCalls[t + static_cast<size_t>(n)];
-          const GlCall& to = theCalls[t + static_cast<size_t>((n + 1) % 3)];
-          ASSERT_NE(from.kind, GlCall::colour) << "the closed volume sends no colour";
-          ++directed[{Corner{from.kind, from.x, from.y, from.z}, Corner{to.kind, to.x, to.y, to.z}}];
-        }
+      for (size_t t = 0; t < corners.size(); t += 3)
+        for (int n = 0; n < 3; ++n)
+          ++directed[{corners[t + static_cast<size_t>(n)],
+                      corners[t + static_cast<size_t>((n + 1) % 3)]}];
       for (const auto& [edge, count] : directed) {
         auto reverse = directed.find({edge.second, edge.first});
         const int reverseCount = reverse == directed.end() ? 0 : reverse->second;
@@ -392,7 +379,7 @@ TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForAnyTriangleMesh) {
                                        << ", " << lamp.z << "): the volume is not closed";
       }
     }
-    if (!test.sendsNothing) {
+    if (test.casting != 0) {
       EXPECT_GT(sidesSent, 200) << test.name << ": the lights should put edges on the silhouette";
     }
   }

@@ -1,7 +1,8 @@
 // Whether a closed shadow volume reaches the near plane's rectangle: the
 // triangle-against-pyramid test on its own, case by case and against points
 // the two shapes share at random, and over a mesh, where only the faces that
-// face the light count.
+// face the light count, whether the runs of faces it passes over whole lie
+// near the pyramid or far from it.
 #include "shadow/volume_reach.h"
 
 #include <gtest/gtest.h>
@@ -123,9 +124,60 @@ TEST(VolumeReach, OnlyFacesThatFaceTheLightReachTheRectangle) {
     ShadowVolume volume;
     volume.setVertexArray(mesh.mesh.vertices, 3, 12, 0);
     volume.setFaceArray(mesh.mesh.faces, 1, 12, 0);
-    EXPECT_EQ(volumeReachesRectangle(volume, test.light, rectangle, 0.0), test.reaches)
+    ClosedVolume closed;
+    findClosedVolume(volume, test.light, closed);
+    EXPECT_EQ(volumeReachesRectangle(volume, closed, rectangle, 0.0), test.reaches)
         << test.name;
   }
+}
+
+// Over meshes of a few thousand small faces in clusters, some clusters near
+// the pyramid and most far from it, the answer is the one a look at every
+// lit face on its own gives.
+TEST(VolumeReach, AMeshReachesJustWhenOneOfItsLitFacesMeetsThePyramid) {
+  const double rectangle[4][3] = {{-8, -6, 185}, {8, -6, 185}, {8, 6, 185}, {-8, 6, 185}};
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> around(-60.0f, 60.0f), near(-1.5f, 1.5f);
+  int reaching = 0;
+  for (int trial = 0; trial < 40; ++trial) {
+    std::vector<Vec3> vertices;
+    std::vector<Face> faces;
+    for (int cluster = 0; cluster < 50; ++cluster) {
+      const Vec3 centre{around(random), around(random), 100.0f + around(random)};
+      for (int f = 0; f < 70; ++f) {
+        const int32_t first = static_cast<int32_t>(vertices.size());
+        for (int n = 0; n < 3; ++n)
+          vertices.push_back({centre.x + near(random), centre.y + near(random),
+                              centre.z + near(random)});
+        faces.push_back({{first, first + 1, first + 2}});
+      }
+    }
+    TestMesh mesh(vertices, faces);
+    ShadowVolume volume;
+    volume.setVertexArray(mesh.mesh.vertices, mesh.mesh.vertexCount, 12, 0);
+    volume.setFaceArray(mesh.mesh.faces, mesh.mesh.faceCount, 12, 0);
+    const Vec3 light{around(random) / 4.0f, around(random) / 4.0f, 30.0f};
+    ClosedVolume closed;
+    findClosedVolume(volume, light, closed);
+    const double apexAtLight[3] = {light.x, light.y, light.z};
+    bool anyMeets = false;
+    for (size_t k = 0; k < faces.size() && !anyMeets; ++k) {
+      if (closed.litFaces[k] == 0) continue;
+      double triangle[3][3];
+      for (int n = 0; n < 3; ++n) {
+        const Vec3& v = vertices[static_cast<size_t>(faces[k].corner[n])];
+        triangle[n][0] = v.x;
+        triangle[n][1] = v.y;
+        triangle[n][2] = v.z;
+      }
+      anyMeets = triangleMeetsPyramid(triangle, apexAtLight, rectangle, 0.05);
+    }
+    EXPECT_EQ(volumeReachesRectangle(volume, closed, rectangle, 0.05), anyMeets)
+        << "trial " << trial;
+    reaching += anyMeets;
+  }
+  EXPECT_GT(reaching, 5);
+  EXPECT_LT(reaching, 35);
 }
 
 }  // namespace
