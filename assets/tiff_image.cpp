@@ -92,7 +92,9 @@ constexpr int32_t horizontalDifferencing = 2;
 constexpr int32_t planesApart = 2;
 constexpr int32_t lowBitFirst = 2;  // FillOrder 2
 constexpr int32_t firstFreeCode = 258;
-constexpr size_t copySlack = 16;  // bytes putString may move at once
+constexpr size_t lzwClear = 256;
+constexpr size_t lzwEnd = 257;
+constexpr size_t copySlack = 16;  // bytes the LZW decoder may move at once
 constexpr uint64_t maxBytesPerCode = 4096;
 constexpr uint64_t minBitsPerCode = 9;
 constexpr uint64_t packBitsMostPerByte = 64;  // a repeat of 128 bytes in two
@@ -177,30 +179,51 @@ inline int32_t codeAt(const uint8_t* data, size_t size, uint64_t bit, int32_t wi
   return static_cast<int32_t>((word >> shift) & ((1u << width) - 1u));
 }
 
-// The same where the eight bytes from the code's first byte on lie inside the
-// strip, as they do for all but its last few codes: one load, no count.
-inline int32_t codeInEightBytes(const uint8_t* p, uint64_t bit, int32_t width) {
-  uint64_t word = static_cast<uint64_t>(p[0]) << 56 | static_cast<uint64_t>(p[1]) << 48 |
-                  static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
-                  static_cast<uint64_t>(p[4]) << 24 | static_cast<uint64_t>(p[5]) << 16 |
-                  static_cast<uint64_t>(p[6]) << 8 | p[7];
-  return static_cast<int32_t>((word << (bit % 8)) >> (64 - width));
+// The eight bytes from p on as one big-endian number: one load where the
+// compiler sees the pattern, as GCC and Clang do.
+inline uint64_t bigEndian64(const uint8_t* p) {
+  return static_cast<uint64_t>(p[0]) << 56 | static_cast<uint64_t>(p[1]) << 48 |
+         static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
+         static_cast<uint64_t>(p[4]) << 24 | static_cast<uint64_t>(p[5]) << 16 |
+         static_cast<uint64_t>(p[6]) << 8 | p[7];
 }
 
-// Copies a string to the output, as much of it as fits before end; false
-// when not all of it did. A short string goes as one fixed-size copy instead
-// of a call for a few bytes, which reads and writes copySlack bytes: the
-// string must lie before the output or in a block with copySlack bytes after
-// its start (the single bytes' block is padded so), and what lands past the
-// string is where later output goes, or is cleared when the strip ends.
-inline bool putString(uint8_t* to, const uint8_t* end, const uint8_t* from, size_t length) {
-  const size_t room = static_cast<size_t>(end - to);
-  if (length <= copySlack && room >= copySlack) {
-    std::memmove(to, from, copySlack);
-    return true;
+// Where a strip's decoding stands between codes.
+struct LzwCursor {
+  const uint8_t* data;
+  uint64_t bit;  // the next code's first bit
+  uint64_t bitsInStrip;
+  // A code starting before this bit has eight bytes of the strip from its first byte on.
+  uint64_t eightBytesEnd;
+  uint8_t* out;
+  uint8_t* end;
+  size_t next;  // the entry that waits for the first byte of the next string
+  int32_t width;
+};
+
+// The next code, or the end code once no whole code is left in the strip.
+inline size_t fetchCode(LzwCursor& at) {
+  size_t code;
+  if (at.bit < at.eightBytesEnd) {
+    code = static_cast<size_t>((bigEndian64(at.data + at.bit / 8) << (at.bit % 8)) >>
+                               (64 - at.width));
+  } else if (at.bit + static_cast<uint64_t>(at.width) <= at.bitsInStrip) {
+    code = static_cast<size_t>(codeAt(at.data, static_cast<size_t>(at.bitsInStrip / 8), at.bit,
+                                      at.width));
+  } else {
+    at.bit = at.bitsInStrip;
+    return lzwEnd;
   }
-  std::memcpy(to, from, std::min(length, room));
-  return length <= room;
+  at.bit += static_cast<uint64_t>(at.width);
+  return code;
+}
+
+// How many codes may follow with no check of the strip's end or the image's:
+// each code takes at most 12 bits, and each whose string is no longer than
+// copySlack moves copySlack bytes at most.
+inline uint64_t uncheckedCodes(const LzwCursor& at) {
+  const uint64_t codes = at.bit < at.eightBytesEnd ? (at.eightBytesEnd - at.bit + 11) / 12 : 0;
+  return std::min(codes, static_cast<uint64_t>(at.end - at.out) / copySlack);
 }
 
 // A compressed strip's bytes, in a buffer that grows to the largest strip met.
@@ -704,102 +727,137 @@ size_t TiffImage::decodeLzw(const uint8_t* data, size_t size, uint8_t* const ima
   bitPosition = 0;
   resetTable();
   // The steps of writeString, writeStringPlusFirst, addString and readCode,
-  // with the decoder's state in locals: pixels are bytes, and every store to
-  // them would otherwise make the compiler fetch the fields anew (the clear
-  // and end codes are named by constants for the same reason).
-  // The string of the previous code is known by where it went out (old,
-  // oldLength), so the entry that extends it by the first byte of the next
-  // string is the oldLength + 1 bytes there. The clear and end codes have no
-  // string: their length in the table is 0.
-  constexpr int32_t clear = 256;
-  constexpr int32_t endOfStrip = 257;
-  const uint64_t bitsInStrip = static_cast<uint64_t>(size) * 8;
-  // A code starting before this bit has eight bytes of the strip from its first byte on.
-  const uint64_t eightBytesEnd = size >= 8 ? (static_cast<uint64_t>(size) - 7) * 8 : 0;
-  uint8_t* const end = image + imageEnd;
-  uint8_t* out = image;
-  uint64_t bit = 0;
-  int32_t currentWidth = codeWidth;
-  int32_t next = nextCode;
-  uint8_t* old = nullptr;
-  size_t oldLength = 0;
-  // The next code, or the end code once no whole code is left in the strip.
-  auto fetchCode = [&]() {
-    int32_t code;
-    if (bit < eightBytesEnd) {
-      code = codeInEightBytes(data + bit / 8, bit, currentWidth);
-    } else if (bit + static_cast<uint64_t>(currentWidth) <= bitsInStrip) {
-      code = codeAt(data, size, bit, currentWidth);
-    } else {
-      bit = bitsInStrip;
-      return endOfStrip;
-    }
-    bit += static_cast<uint64_t>(currentWidth);
-    return code;
+  // with the decoder's state in a cursor of its own, and in locals while the
+  // common codes run: pixels are bytes, and every store to them would
+  // otherwise make the compiler fetch the state anew (the clear and end codes
+  // are constants, lzwClear and lzwEnd, for the same reason).
+  // Each string goes out where it is decoded, and the entry that extends it
+  // by the first byte of the next string is set there and then: it points at
+  // the string and is one byte longer, a byte that lands right after it with
+  // the next string. Until then it is the entry `next`, which no code but the
+  // next entry's own reaches. The clear and end codes have no string: their
+  // length in the table is 0.
+  LzwCursor at{data,
+               0,
+               static_cast<uint64_t>(size) * 8,
+               size >= 8 ? (static_cast<uint64_t>(size) - 7) * 8 : 0,
+               image,
+               image + imageEnd,
+               static_cast<size_t>(nextCode),
+               codeWidth};
+  // The entry `next` is filled by the string of `length` bytes that went out
+  // at c.out, and the next one waits for the byte after that string.
+  auto addEntry = [this](LzwCursor& c, size_t length) {
+    int32_t next = static_cast<int32_t>(c.next);
+    advanceTable(next, c.width, widthMask);
+    c.next = static_cast<size_t>(next);
+    codeString[c.next] = c.out;
+    codeBits[c.next] = static_cast<int32_t>((length + 1) * 8);
+    c.out += length;
   };
   // At the strip's start and after a clear code the table holds single bytes
   // only: the first string is one of them (after any further clear codes), and
   // there is no string before it to extend. Any other code ends the strip.
-  auto firstString = [&]() {
-    int32_t code = fetchCode();
-    while (code == clear) code = fetchCode();
-    if (code > 255 || out == end) return false;
-    old = out;
-    oldLength = 1;
-    *out++ = static_cast<uint8_t>(code);
+  auto firstString = [this](LzwCursor& c) {
+    size_t code = fetchCode(c);
+    while (code == lzwClear) code = fetchCode(c);
+    if (code > 255 || c.out == c.end) return false;
+    codeString[c.next] = c.out;
+    codeBits[c.next] = 16;
+    *c.out++ = static_cast<uint8_t>(code);
     return true;
   };
-  // The entry after the previous string: that string and the byte after it.
-  auto addEntry = [&]() {
-    codeString[next] = old;
-    codeBits[next] = static_cast<int32_t>((oldLength + 1) * 8);
-    advanceTable(next, currentWidth, widthMask);
-  };
-  // Once the image is full the strip's remaining codes are passed over.
-  for (bool more = firstString(); more;) {
-    int32_t code = fetchCode();
-    if (code < next) {
-      size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
-      if (length == 0) {  // the clear or the end code
-        if (code == endOfStrip) break;
-        resetTable();
-        next = nextCode;
-        currentWidth = codeWidth;
-        more = firstString();
-        continue;
-      }
-      if (!putString(out, end, codeString[code], length)) {
-        out = end;
-        break;
-      }
-      addEntry();
-      old = out;
-      oldLength = length;
-      out += length;
-    } else if (code == next) {
-      // The previous string followed by its own first byte.
-      if (!putString(out, end, old, oldLength) || out + oldLength == end) {
-        out = end;
-        break;
-      }
-      out[oldLength] = old[0];
-      addEntry();
-      old = out;
-      oldLength += 1;
-      out += oldLength;
-    } else {
-      break;  // a code beyond the next entry
+  // One code with every check: the end of the image, the clear and end
+  // codes, a code beyond the next entry. False once the strip ends.
+  auto takeCode = [&](LzwCursor& c, size_t code) {
+    if (code > c.next) return false;  // no string to extend
+    const uint8_t* from = codeString[code];
+    const size_t length = static_cast<uint32_t>(codeBits[code]) >> 3;
+    if (length == 0) {
+      if (code == lzwEnd) return false;
+      resetTable();
+      c.next = static_cast<size_t>(nextCode);
+      c.width = codeWidth;
+      return firstString(c);
     }
+    const size_t room = static_cast<size_t>(c.end - c.out);
+    if (code == c.next) {
+      // The previous string followed by its own first byte: the entry ends
+      // on the byte about to go out.
+      std::memcpy(c.out, from, std::min(length - 1, room));
+      if (length <= room) c.out[length - 1] = from[0];
+    } else {
+      std::memcpy(c.out, from, std::min(length, room));
+    }
+    if (length > room) {
+      c.out = c.end;
+      return false;
+    }
+    addEntry(c, length);
+    return true;
+  };
+
+  for (bool more = firstString(at); more;) {
+    const uint64_t codes = uncheckedCodes(at);
+    if (codes == 0) {
+      more = takeCode(at, fetchCode(at));
+      continue;
+    }
+    // The common code, with no check of the ends: a string of at most
+    // copySlack bytes that the table already holds goes out as one
+    // fixed-size copy. The copy reads and writes copySlack bytes: the string
+    // lies before the output or in the single bytes' block, which is padded
+    // so, and what lands past it is where later output goes, or is cleared
+    // when the strip ends. Any other code goes to takeCode. The run also
+    // stops where the code width changes, so that no code in it checks that.
+    const uint8_t* const in = at.data;
+    uint64_t bit = at.bit;
+    uint8_t* out = at.out;
+    size_t next = at.next;
+    const uint64_t widthBits = static_cast<uint64_t>(at.width);
+    const unsigned shift = static_cast<unsigned>(64 - at.width);
+    const size_t widthEnd = widthMask[at.width];
+    const size_t stop = static_cast<size_t>(std::min<uint64_t>(next + codes, widthEnd));
+    size_t other = tiffTableSize;  // a code left to takeCode; none is this large
+    do {
+      const size_t code = static_cast<size_t>((bigEndian64(in + bit / 8) << (bit % 8)) >> shift);
+      bit += widthBits;
+      const uint32_t bits = static_cast<uint32_t>(codeBits[code]);
+      // Not in the table yet, or no string of 1 to copySlack bytes (the
+      // clear and end codes have none).
+      if (code >= next || bits - 8 > (copySlack - 1) * 8) {
+        other = code;
+        break;
+      }
+      std::memmove(out, codeString[code], copySlack);
+      ++next;
+      codeString[next] = out;
+      codeBits[next] = static_cast<int32_t>(bits + 8);
+      out += bits / 8;
+    } while (next != stop);
+    at.bit = bit;
+    at.out = out;
+    if (next == widthEnd) {
+      // As advanceTable does: a wider code, or the index wrapped, where the
+      // waiting entry moves.
+      int32_t filled = static_cast<int32_t>(next) - 1;
+      advanceTable(filled, at.width, widthMask);
+      codeString[filled] = codeString[next];
+      codeBits[filled] = codeBits[next];
+      next = static_cast<size_t>(filled);
+    }
+    at.next = next;
+    if (other != tiffTableSize) more = takeCode(at, other);
   }
-  bitPosition = bit;
-  codeWidth = currentWidth;
-  nextCode = next;
-  // putString may have run up to copySlack bytes past the output; what the
-  // strips do not reach stays zero.
-  std::memset(out, 0, std::min(copySlack, static_cast<size_t>(end - out)));
+  bitPosition = at.bit;
+  codeWidth = at.width;
+  nextCode = static_cast<int32_t>(at.next);
+  // The fixed-size copies may have run up to copySlack bytes past the output;
+  // what the strips do not reach stays zero.
+  std::memset(at.out, 0, std::min(copySlack, static_cast<size_t>(at.end - at.out)));
   codeData = nullptr;
   codeBytes = 0;
-  return static_cast<size_t>(out - image);
+  return static_cast<size_t>(at.out - image);
 }
 
 void TiffImage::resetTable() {

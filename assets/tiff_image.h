@@ -125,8 +125,10 @@ class TiffImage {
   int32_t codeBits[tiffTableSize] = {};
   uint32_t widthMask[13] = {};
   // While decodeStrip runs, the string of entry 258 and up is a run of bytes
-  // already in pixels and the entry only points at it; a string that addString
-  // builds by itself is a copy of its own, marked in stringOwned.
+  // already in pixels and the entry only points at it (entry nextCode, which
+  // waits for the first byte of the next string, has all but that byte); a
+  // string that addString builds by itself is a copy of its own, marked in
+  // stringOwned.
   uint8_t* codeString[tiffTableSize] = {};
   bool stringOwned[tiffTableSize] = {};
   int32_t ownedStrings = 0;
