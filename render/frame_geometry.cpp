@@ -18,11 +18,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
-#include <thread>
 
 #include "app/navigation.h"
 #include "render/point_light.h"
+#include "render/two_cores.h"
 #include "render/view_matrices.h"
 #include "shadow/volume_reach.h"
 
@@ -91,13 +90,16 @@ void shadeVertices(FrameGeometry& geometry, const FrameInputs& in) {
     geometry.colours.clear();
     return;
   }
-  geometry.colours.resize(static_cast<size_t>(in.vertexCount));
-  for (int32_t v = 0; v < in.vertexCount; ++v) {
-    const Vec3& n = in.normals[v];
-    const Vec3& p = in.vertices[v];
-    Vec3& c = geometry.colours[static_cast<size_t>(v)];
-    shadeVertex(n.x, n.y, n.z, p.x, p.y, p.z, c.x, c.y, c.z);
-  }
+  const size_t count = static_cast<size_t>(in.vertexCount);
+  geometry.colours.resize(count);
+  onTwoCores([&](int part) {
+    for (size_t v = partBegin(count, part); v < partEnd(count, part); ++v) {
+      const Vec3& n = in.normals[v];
+      const Vec3& p = in.vertices[v];
+      Vec3& c = geometry.colours[v];
+      shadeVertex(n.x, n.y, n.z, p.x, p.y, p.z, c.x, c.y, c.z);
+    }
+  });
 }
 
 // The plane, in model coordinates, beyond which (seen from the eye) no
@@ -193,14 +195,12 @@ void prepareFrameGeometry(FrameGeometry& geometry, const Mesh* mesh, const Shado
 
   if (!known.faces) findFaceIndices(geometry, now);
   known.faces = true;
-  // The colours are worked out on the second core while this one finds the
-  // volume: at the top of the frame the GL has finished the last one, so
-  // both cores are free (the renderer draws on both once the passes start).
-  std::thread shading;
-  if (!known.colours) shading = std::thread(shadeVertices, std::ref(geometry), std::cref(now));
+  // The colours and the volume are each worked out on both cores: at the
+  // top of the frame the GL has finished the last one, so both are free
+  // (the renderer draws on both once the passes start).
+  if (!known.colours) shadeVertices(geometry, now);
   known.colours = true;
   findVolumes(geometry, now, volume, secondMode);
-  if (shading.joinable()) shading.join();
 }
 
 namespace {
@@ -217,7 +217,8 @@ void findVolumes(FrameGeometry& geometry, const FrameInputs& now, const ShadowVo
       geometry.backSides.clear();
       return;
     }
-    if (!known.silhouette) volume->findSilhouette(light.x, light.y, light.z, geometry.silhouette);
+    if (!known.silhouette)
+      volume->findSilhouette(light.x, light.y, light.z, geometry.silhouette, onTwoCores);
     if (!known.openSides) {
       geometry.frontSides.clear();
       geometry.backSides.clear();
@@ -229,7 +230,8 @@ void findVolumes(FrameGeometry& geometry, const FrameInputs& now, const ShadowVo
     known.silhouette = known.openSides = true;
     return;
   }
-  if (volume != nullptr && !known.closed) findClosedVolume(*volume, light, geometry.closed);
+  if (volume != nullptr && !known.closed)
+    findClosedVolume(*volume, light, geometry.closed, onTwoCores);
   if (volume != nullptr && !known.closedSides) {
     geometry.closedFront.clear();
     geometry.closedBack.clear();

@@ -231,7 +231,8 @@ void findVolumeEdges(ShadowVolume& volume) {
   table.edges.shrink_to_fit();
 }
 
-void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolume& closed) {
+void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolume& closed,
+                      const TwoParts& run) {
   closed.light = light;
   closed.litFaces.clear();
   closed.sides.clear();
@@ -242,59 +243,74 @@ void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolum
   const ClosedVolumeTable& table = volume.closedTable;
   if (!arrays.ready()) return;
   const size_t faceCount = table.casting.size();
+  const size_t vertexCount = static_cast<size_t>(arrays.vertexCount());
   closed.litFaces.resize(faceCount);
-  size_t litCount = 0;
-  for (size_t k = 0; k < faceCount; ++k) {
-    Face f;
-    Vec3 corner[3];
-    const bool lit = table.casting[k] != 0 && arrays.face(static_cast<int32_t>(k), f, corner) &&
-                     facesLight(corner[0], corner[1], corner[2], light);
-    closed.litFaces[k] = lit;
-    litCount += lit;
-  }
-  // Both caps at once, from the faces just found: written in place, not grown.
-  closed.lightCap.resize(3 * litCount);
-  closed.darkCap.resize(3 * litCount);
-  uint32_t* lightCap = closed.lightCap.data();
-  uint32_t* darkCap = closed.darkCap.data();
-  for (size_t k = 0; k < faceCount; ++k) {
-    if (closed.litFaces[k] == 0) continue;
-    Face f;
-    std::memcpy(&f, volume.faceArray + static_cast<ptrdiff_t>(k) * volume.faceArrayStride,
-                sizeof f);
-    const uint32_t c[3] = {static_cast<uint32_t>(f.corner[0]), static_cast<uint32_t>(f.corner[1]),
-                           static_cast<uint32_t>(f.corner[2])};
-    *lightCap++ = c[0];
-    *lightCap++ = c[1];
-    *lightCap++ = c[2];
-    *darkCap++ = c[0];
-    *darkCap++ = c[2];
-    *darkCap++ = c[1];
-  }
-  closed.atInfinity.resize(static_cast<size_t>(arrays.vertexCount()));
-  for (int32_t v = 0; v < arrays.vertexCount(); ++v)
-    closed.atInfinity[static_cast<size_t>(v)] = atInfinity(arrays.vertex(v), light);
-
-  // Each face's +1 or -1 by the way it runs the edge, without a branch: the
-  // ways are as mixed as the faces, so a branch would guess wrong half the time.
-  const uint8_t* lit = closed.litFaces.data();
-  const uint32_t* turns = table.turns.data();
-  size_t next = 0;
-  for (const ClosedVolumeTable::VolumeEdge& edge : table.edges) {
-    int32_t count = 0;
-    for (; next < edge.turnsEnd; ++next) {
-      const uint32_t turn = turns[next];
-      const int32_t against = -static_cast<int32_t>(turn & 1u);
-      count += (lit[turn >> 1] ^ against) - against;
+  closed.atInfinity.resize(vertexCount);
+  size_t litCount[2] = {0, 0};
+  run([&](int part) {
+    for (size_t k = partBegin(faceCount, part); k < partEnd(faceCount, part); ++k) {
+      Face f;
+      Vec3 corner[3];
+      const bool lit = table.casting[k] != 0 &&
+                       arrays.face(static_cast<int32_t>(k), f, corner) &&
+                       facesLight(corner[0], corner[1], corner[2], light);
+      closed.litFaces[k] = lit;
+      litCount[part] += lit;
     }
-    if (count == 0) continue;
-    const Vec3 low = arrays.vertex(edge.low);
-    const Vec3 high = arrays.vertex(edge.high);
-    if (count > 0)
-      closed.sides.push_back({low, high, count});
-    else
-      closed.sides.push_back({high, low, -count});
-  }
+    for (size_t v = partBegin(vertexCount, part); v < partEnd(vertexCount, part); ++v)
+      closed.atInfinity[v] = atInfinity(arrays.vertex(static_cast<int32_t>(v)), light);
+  });
+
+  // Both caps from the faces just found, each half written in place after
+  // the one before it; and the sides, each half's edges into a list of its own.
+  closed.lightCap.resize(3 * (litCount[0] + litCount[1]));
+  closed.darkCap.resize(closed.lightCap.size());
+  std::vector<ClosedSide> secondSides;
+  const size_t edgeCount = table.edges.size();
+  run([&](int part) {
+    uint32_t* lightCap = closed.lightCap.data() + (part == 0 ? 0 : 3 * litCount[0]);
+    uint32_t* darkCap = closed.darkCap.data() + (part == 0 ? 0 : 3 * litCount[0]);
+    for (size_t k = partBegin(faceCount, part); k < partEnd(faceCount, part); ++k) {
+      if (closed.litFaces[k] == 0) continue;
+      Face f;
+      std::memcpy(&f, volume.faceArray + static_cast<ptrdiff_t>(k) * volume.faceArrayStride,
+                  sizeof f);
+      const uint32_t c[3] = {static_cast<uint32_t>(f.corner[0]),
+                             static_cast<uint32_t>(f.corner[1]),
+                             static_cast<uint32_t>(f.corner[2])};
+      *lightCap++ = c[0];
+      *lightCap++ = c[1];
+      *lightCap++ = c[2];
+      *darkCap++ = c[0];
+      *darkCap++ = c[2];
+      *darkCap++ = c[1];
+    }
+
+    // Each face's +1 or -1 by the way it runs the edge, without a branch: the
+    // ways are as mixed as the faces, so a branch would guess wrong half the time.
+    std::vector<ClosedSide>& sides = part == 0 ? closed.sides : secondSides;
+    const uint8_t* lit = closed.litFaces.data();
+    const uint32_t* turns = table.turns.data();
+    const size_t first = partBegin(edgeCount, part);
+    size_t next = first == 0 ? 0 : table.edges[first - 1].turnsEnd;
+    for (size_t e = first; e < partEnd(edgeCount, part); ++e) {
+      const ClosedVolumeTable::VolumeEdge& edge = table.edges[e];
+      int32_t count = 0;
+      for (; next < edge.turnsEnd; ++next) {
+        const uint32_t turn = turns[next];
+        const int32_t against = -static_cast<int32_t>(turn & 1u);
+        count += (lit[turn >> 1] ^ against) - against;
+      }
+      if (count == 0) continue;
+      const Vec3 low = arrays.vertex(edge.low);
+      const Vec3 high = arrays.vertex(edge.high);
+      if (count > 0)
+        sides.push_back({low, high, count});
+      else
+        sides.push_back({high, low, -count});
+    }
+  });
+  closed.sides.insert(closed.sides.end(), secondSides.begin(), secondSides.end());
 }
 
 void closedSideTriangles(const ClosedVolume& closed, const Vec3& eye, bool frontFaces,

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "assets/scene.h"
+#include "shadow/two_parts.h"
 
 class ShadowVolume;
 
@@ -86,8 +87,10 @@ struct ClosedVolume {
 // run it the other way, none where they cancel) and both caps. A face with its
 // corners exactly in a line, naming a vertex outside the array or with a
 // coordinate that is not finite casts nothing: it is neither cap nor side.
-// Everything empty until the vertex and face arrays are both set.
-void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolume& closed);
+// Everything empty until the vertex and face arrays are both set. Faces,
+// vertices and edges are visited in two halves, as run runs them.
+void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolume& closed,
+                      const TwoParts& run = oneAfterTheOther);
 
 // The sides of one facing, as triangles appended to triangles: those whose
 // outside the eye sees (frontFaces; a ray from the eye enters the volume by

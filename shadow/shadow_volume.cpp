@@ -102,35 +102,43 @@ void ShadowVolume::extrudePoint(const Vec3& from, const Vec3& through, Vec3& out
 }
 
 void ShadowVolume::findSilhouette(float lightX, float lightY, float lightZ,
-                                  std::vector<SilhouetteEdge>& silhouette) const {
+                                  std::vector<SilhouetteEdge>& silhouette,
+                                  const TwoParts& run) const {
   silhouette.clear();
-  if (!hasArrays(*this)) {
+  if (!hasArrays(*this) || edgeArrayCount <= 0) {
     return;
   }
   const Vec3 light{lightX, lightY, lightZ};
   const int32_t vertexCount = vertexArrayCount;
-  for (int32_t k = 0; k < edgeArrayCount; ++k) {
-    Edge edge;
-    std::memcpy(&edge, edgeArray + static_cast<ptrdiff_t>(k) * edgeArrayStride, sizeof edge);
-    if (edge.apex < 0 || edge.neighbourApex < 0) {
-      continue;
+  std::vector<SilhouetteEdge> secondHalf;
+  run([&](int part) {
+    std::vector<SilhouetteEdge>& found = part == 0 ? silhouette : secondHalf;
+    const size_t count = static_cast<size_t>(edgeArrayCount);
+    for (size_t k = partBegin(count, part); k < partEnd(count, part); ++k) {
+      Edge edge;
+      std::memcpy(&edge, edgeArray + static_cast<ptrdiff_t>(k) * edgeArrayStride, sizeof edge);
+      if (edge.apex < 0 || edge.neighbourApex < 0) {
+        continue;
+      }
+      if (!namesVertex(edge.vertex0, vertexCount) || !namesVertex(edge.vertex1, vertexCount) ||
+          !namesVertex(edge.apex, vertexCount) || !namesVertex(edge.neighbourApex, vertexCount)) {
+        continue;
+      }
+      const Vec3 a = vertexAt(*this, edge.vertex0);
+      const Vec3 b = vertexAt(*this, edge.vertex1);
+      const Vec3 u{a.x - light.x, a.y - light.y, a.z - light.z};
+      const Vec3 w{b.x - light.x, b.y - light.y, b.z - light.z};
+      const Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
+      const float planeAtLight = dot(n, light);
+      const int sideC = sign(dot(n, vertexAt(*this, edge.apex)) - planeAtLight);
+      if (sideC == 0 ||
+          sideC != sign(dot(n, vertexAt(*this, edge.neighbourApex)) - planeAtLight)) {
+        continue;
+      }
+      found.push_back({a, b, n, planeAtLight, sideC});
     }
-    if (!namesVertex(edge.vertex0, vertexCount) || !namesVertex(edge.vertex1, vertexCount) ||
-        !namesVertex(edge.apex, vertexCount) || !namesVertex(edge.neighbourApex, vertexCount)) {
-      continue;
-    }
-    const Vec3 a = vertexAt(*this, edge.vertex0);
-    const Vec3 b = vertexAt(*this, edge.vertex1);
-    const Vec3 u{a.x - light.x, a.y - light.y, a.z - light.z};
-    const Vec3 w{b.x - light.x, b.y - light.y, b.z - light.z};
-    const Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
-    const float planeAtLight = dot(n, light);
-    const int sideC = sign(dot(n, vertexAt(*this, edge.apex)) - planeAtLight);
-    if (sideC == 0 || sideC != sign(dot(n, vertexAt(*this, edge.neighbourApex)) - planeAtLight)) {
-      continue;
-    }
-    silhouette.push_back({a, b, n, planeAtLight, sideC});
-  }
+  });
+  silhouette.insert(silhouette.end(), secondHalf.begin(), secondHalf.end());
 }
 
 bool ShadowVolume::draw(float lightX, float lightY, float lightZ, float eyeX, float eyeY,

@@ -18,6 +18,7 @@
 
 #include "assets/scene.h"
 #include "shadow/closed_volume.h"
+#include "shadow/two_parts.h"
 
 // An edge record on the silhouette seen from the light, with the plane
 // through the light and the edge.
@@ -46,9 +47,10 @@ class ShadowVolume {
   // faces at the edge on one side of the plane through the light and the
   // edge), in record order; silhouette is emptied first. Nothing until both
   // arrays are set; records naming a vertex outside 0 .. vertex count - 1
-  // are passed over.
+  // are passed over. The records are visited in two halves, as run runs them.
   void findSilhouette(float lightX, float lightY, float lightZ,
-                      std::vector<SilhouetteEdge>& silhouette) const;
+                      std::vector<SilhouetteEdge>& silhouette,
+                      const TwoParts& run = oneAfterTheOther) const;
   // One pass's quads, from the silhouette found for the same light: of the
   // edges whose plane misses the eye, those whose outer side the eye sees
   // (frontFaces) or the others, each appended to triangles as (A, B, A') and
