@@ -64,7 +64,7 @@ const char* whatIsWrongWith(const char* path) {
 
 // The first mesh, or all joined; the note says what a scene of several
 // meshes shows without --all-meshes.
-Mesh* meshToDraw(const Scene& scene, const char* scenePath, bool allMeshes) {
+Mesh* meshToDraw(Scene& scene, const char* scenePath, bool allMeshes) {
   if (allMeshes) return joinMeshes(scene);
   if (scene.meshCount > 1) {
     std::fprintf(stderr, "%s: %d meshes; the first, \"%s\", is drawn (--all-meshes draws all).\n",
@@ -102,6 +102,9 @@ void startUp(WindowHandle window) {
   Mesh& mesh = *theMesh;
   computeFaceNormals(mesh);
   computeVertexNormals(mesh);
+  // The face normals serve only to make the vertex normals.
+  delete[] mesh.faceNormals;
+  mesh.faceNormals = nullptr;
   buildEdgeList(mesh);
 
   theShadowVolume = new ShadowVolume();

@@ -1,7 +1,8 @@
 // Joins a scene's meshes into one (see join_meshes.h). The records are
 // trusted no further than the scene reader's output: null arrays and
 // negative counts count as empty, and corners are checked against their own
-// mesh.
+// mesh. Each mesh gives up its arrays as soon as they are copied, so the
+// scene is held about once, not twice, at any time of the join.
 #include "assets/join_meshes.h"
 
 #include <algorithm>
@@ -31,16 +32,18 @@ bool namesOwnVertex(const Face& face, int32_t vertexCount) {
 
 }  // namespace
 
-Mesh* joinMeshes(const Scene& scene) {
+Mesh* joinMeshes(Scene& scene) {
   const int32_t tableSize =
       scene.meshes == nullptr ? 0 : std::clamp(scene.meshCount, 0, meshCapacity);
-  std::vector<const Mesh*> taken;
+  std::vector<Mesh*> taken;
   int64_t vertexTotal = 0, faceTotal = 0;
   bool anyTexCoords = false;
   for (int32_t i = 0; i < tableSize; ++i) {
-    const Mesh* mesh = scene.meshes[i];
-    if (mesh == nullptr || vertexTotal + vertexCountOf(*mesh) > vertexLimit ||
+    Mesh* mesh = scene.meshes[i];
+    if (mesh == nullptr) continue;
+    if (vertexTotal + vertexCountOf(*mesh) > vertexLimit ||
         faceTotal + faceCountOf(*mesh) > faceLimit) {
+      releaseMeshArrays(*mesh);
       continue;
     }
     taken.push_back(mesh);
@@ -57,7 +60,7 @@ Mesh* joinMeshes(const Scene& scene) {
   joined->faces = new Face[static_cast<size_t>(faceTotal)];
   if (anyTexCoords) joined->texCoords = new TexCoord[static_cast<size_t>(vertexTotal)]();
   int32_t offset = 0;
-  for (const Mesh* mesh : taken) {
+  for (Mesh* mesh : taken) {
     const int32_t vertexCount = vertexCountOf(*mesh);
     std::copy(mesh->vertices, mesh->vertices + vertexCount, joined->vertices + offset);
     if (mesh->texCoords != nullptr) {
@@ -70,7 +73,9 @@ Mesh* joinMeshes(const Scene& scene) {
           Face{{face.corner[0] + offset, face.corner[1] + offset, face.corner[2] + offset}};
     }
     offset += vertexCount;
+    releaseMeshArrays(*mesh);
   }
   joined->vertexCount = offset;
+  scene.vertexTotal = scene.faceTotal = 0;
   return joined;
 }

@@ -12,4 +12,7 @@
 // mesh. No normals and no edge list yet; no material. The joined mesh is not
 // held to a file's 65535 vertices; a mesh that would take it past what the
 // 32-bit counts and the edge list hold is left out.
-Mesh* joinMeshes(const Scene& scene);
+// The joined mesh is the one copy of the geometry kept: every mesh of the
+// scene is left with its name, matrix and material but no arrays, all its
+// counts zero, and so are the scene's totals.
+Mesh* joinMeshes(Scene& scene);

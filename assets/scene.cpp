@@ -3,14 +3,23 @@
 // Records are taken with new and arrays with new[], so they go back the same way.
 #include "assets/scene.h"
 
+void releaseMeshArrays(Mesh& mesh) {
+  delete[] mesh.vertices;
+  delete[] mesh.vertexNormals;
+  delete[] mesh.faces;
+  delete[] mesh.faceNormals;
+  delete[] mesh.texCoords;
+  delete[] mesh.edges;
+  mesh.vertices = mesh.vertexNormals = mesh.faceNormals = nullptr;
+  mesh.faces = nullptr;
+  mesh.texCoords = nullptr;
+  mesh.edges = nullptr;
+  mesh.vertexCount = mesh.faceCount = mesh.edgeCount = 0;
+}
+
 void releaseMesh(Mesh* mesh) {
   if (mesh == nullptr) return;
-  delete[] mesh->vertices;
-  delete[] mesh->vertexNormals;
-  delete[] mesh->faces;
-  delete[] mesh->faceNormals;
-  delete[] mesh->texCoords;
-  delete[] mesh->edges;
+  releaseMeshArrays(*mesh);
   delete mesh;
 }
 

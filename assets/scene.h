@@ -2,8 +2,10 @@
 // material tables, each mesh with its arrays, each material with its colours
 // and maps. Plain records without behaviour. The scene reader fills them; the
 // shadow geometry attaches normals and the edge list to a mesh afterwards.
-// While the program runs nothing is freed; releaseScene exists for tools and
-// tests that read many scenes.
+// While the program runs nothing is freed that it still reads: start-up lets
+// go of the meshes' own arrays once they are joined into one, and of the
+// face normals once the vertex normals are made. releaseScene exists for
+// tools and tests that read many scenes.
 #pragma once
 
 #include <cstdint>
@@ -60,7 +62,7 @@ struct Mesh {
   Face* faces;
   Vec3* faceNormals;
   TexCoord* texCoords;   // null unless mapping coordinates were asked for and present
-  Edge* edges;           // room for 3 x faceCount records, the first edgeCount valid
+  Edge* edges;           // edgeCount records
   Material* material;    // null until a face-material chunk names a known material
 };
 
@@ -93,6 +95,9 @@ struct Scene {
   Material** materials;  // table of materialCapacity entries
 };
 
+// Frees a mesh's arrays, normals and edge list included, and sets its counts
+// to zero; the record keeps its name, matrix and material.
+void releaseMeshArrays(Mesh& mesh);
 // Frees a mesh with all its arrays, normals and edge list included. Null is allowed.
 void releaseMesh(Mesh* mesh);
 // Frees a scene returned by readScene with everything that hangs off it,

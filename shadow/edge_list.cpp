@@ -1,19 +1,29 @@
-// Builds a mesh's edge adjacency list. Each face writes three records, one
-// per edge in its own corner order, naming the third vertex of the
+// Builds a mesh's edge adjacency list. Each face gives three records, one per
+// edge in its own corner order, naming the third vertex of the
 // lowest-numbered other face that has corners at the positions of both ends.
 // Records equal up to the order of their ends and of their two third vertices
 // are dropped, the earliest kept, and the survivors are packed to the front by
-// filling each hole with the last survivor behind it.
+// filling each hole with the last survivor behind it; the list is allocated
+// at the survivors' count, with nothing behind them.
 //
 // Neighbours are found by exact position, not by index, so faces that meet
 // along copied vertices still see each other. Instead of scanning every face
-// for every edge, positions are sorted into ids, and face edges and records
-// are bucketed by their lower id or index and sorted within each bucket, so
-// that faces sharing a pair of positions, and duplicate records, sit side by
-// side. The work grows with n log n at worst (everything around one vertex)
-// and nearly linearly for ordinary meshes; the result is record for record
-// that of the face-by-face search and the pairwise duplicate pass.
-// Faces naming a vertex outside the array give removed records only.
+// for every edge, positions get ids and the face edges are bucketed by their
+// lower end's id and sorted by the higher one, so that the faces sharing a
+// pair of positions form one run. Duplicates share their ends' indices, and
+// so their positions: each run is also where its duplicates are found. The
+// work grows with n log n at worst (everything around one vertex) and nearly
+// linearly for ordinary meshes; the result is record for record that of the
+// face-by-face search and the pairwise duplicate pass.
+//
+// Memory: one neighbour per face edge (12 bytes a face) lives through the
+// build; the position ids and the bucketed face edges (about 28 bytes a
+// face) are gone before the list itself is allocated (16 bytes a record,
+// about 24 a face where most edges have two faces). Where many faces meet
+// on one pair of positions, sorting out their duplicates takes 24 bytes more
+// per face edge there.
+// Faces naming a vertex outside the array give no records and are nobody's
+// neighbour.
 #include "shadow/edge_list.h"
 
 #include "shadow/position_ids.h"
@@ -25,7 +35,6 @@
 
 namespace {
 
-constexpr Edge removedRecord{removedEdge, removedEdge, removedEdge, removedEdge};
 // The list's size must fit edgeCount.
 constexpr int32_t faceLimit = std::numeric_limits<int32_t>::max() / 3;
 
@@ -40,16 +49,6 @@ bool isInside(const Face& face, int32_t vertexCount) {
 
 bool samePosition(const Vec3& v, const float p[3]) {
   return v.x == p[0] && v.y == p[1] && v.z == p[2];
-}
-
-// Where each bucket starts in an array ordered by bucket, from the bucket
-// sizes; one more entry marks the end.
-std::vector<int32_t> bucketStarts(const std::vector<int32_t>& sizes) {
-  std::vector<int32_t> starts(sizes.size() + 1, 0);
-  for (size_t b = 0; b < sizes.size(); ++b) {
-    starts[b + 1] = starts[b] + sizes[b];
-  }
-  return starts;
 }
 
 // The two lowest faces at one position: enough to name the lowest face other
@@ -68,42 +67,172 @@ struct LowestFaces {
   int32_t otherThan(int32_t face) const { return first != face ? first : second; }
 };
 
-// What findOppositeVertex answers, with positions known by id.
+// One face edge (slot 3 x face + corner, from that corner to the next) among
+// those with the same lower end id, keyed by its higher end id then slot.
+uint64_t pairKey(int32_t high, int32_t slot) {
+  return static_cast<uint64_t>(high) << 32 | static_cast<uint32_t>(slot);
+}
+int32_t slotOf(uint64_t key) { return static_cast<int32_t>(key & 0xFFFFFFFFu); }
+int32_t highOf(uint64_t key) { return static_cast<int32_t>(key >> 32); }
+
+// What makes two records duplicates: ends and third vertices, each pair in
+// either order. Third vertices may be -1, ends never.
+struct DuplicateKey {
+  uint64_t ends;
+  uint64_t apexes;
+  int32_t slot;
+};
+
+uint64_t unorderedPair(int32_t a, int32_t b) {
+  const uint32_t low = static_cast<uint32_t>(std::min(a, b) + 1);
+  const uint32_t high = static_cast<uint32_t>(std::max(a, b) + 1);
+  return static_cast<uint64_t>(low) << 32 | high;
+}
+
+// The neighbours of all face edges, and which records are duplicates.
 class NeighbourSearch {
  public:
   NeighbourSearch(const Face* faces, int32_t faceCount, const Vec3* vertices, int32_t vertexCount)
-      : faces_(faces), ids_(assignPositionIds(vertices, vertexCount, idCount_)) {
-    atPosition_.resize(static_cast<size_t>(idCount_));
-    for (int32_t f = 0; f < faceCount; ++f) {
-      if (isInside(faces[f], vertexCount)) {
-        for (int32_t corner : faces[f].corner) {
-          if (idOf(corner) >= 0) {
-            atPosition_[static_cast<size_t>(idOf(corner))].add(f);
+      : faces_(faces), faceCount_(faceCount), vertexCount_(vertexCount) {
+    ids_ = assignPositionIdsInVertexOrder(vertices, vertexCount, positionCount_);
+    // A vertex with a NaN is at no position, but its records still meet
+    // their duplicates by index: it gets an id of its own past the positions.
+    idCount_ = positionCount_;
+    for (int32_t& id : ids_) {
+      if (id < 0) {
+        id = idCount_++;
+      }
+    }
+  }
+
+  // One entry per face edge, slot by slot: its neighbour's third vertex (or
+  // -1), or removedEdge where the record is a duplicate or its face broken.
+  std::vector<int32_t> findNeighbours() const {
+    std::vector<int32_t> neighbours(static_cast<size_t>(faceCount_) * 3, removedEdge);
+    std::vector<int32_t> start;
+    bool anyWithinOnePosition = false;
+    std::vector<uint64_t> keys = bucketByLowerEnd(start, anyWithinOnePosition);
+    // Only an edge with both ends at one position asks which faces have a
+    // corner there; most meshes have none.
+    std::vector<LowestFaces> atPosition;
+    if (anyWithinOnePosition) {
+      atPosition = lowestFacesAtPositions();
+    }
+    std::vector<DuplicateKey> scratch;
+    for (int32_t low = 0; low < idCount_; ++low) {
+      uint64_t* const bucketEnd = keys.data() + start[static_cast<size_t>(low) + 1];
+      uint64_t* run = keys.data() + start[static_cast<size_t>(low)];
+      std::sort(run, bucketEnd);
+      while (run != bucketEnd) {
+        uint64_t* runEnd = run;
+        while (runEnd != bucketEnd && highOf(*runEnd) == highOf(*run)) {
+          ++runEnd;
+        }
+        settleRun(low, run, runEnd, atPosition, neighbours, scratch);
+        run = runEnd;
+      }
+    }
+    return neighbours;
+  }
+
+ private:
+  int32_t idOf(int32_t vertex) const { return ids_[static_cast<size_t>(vertex)]; }
+
+  // The face edges of unbroken faces, keyed by their higher end's id and
+  // slot, grouped by their lower end's id in slot order; group b runs from
+  // start[b] to start[b + 1].
+  std::vector<uint64_t> bucketByLowerEnd(std::vector<int32_t>& start,
+                                         bool& anyWithinOnePosition) const {
+    start.assign(static_cast<size_t>(idCount_) + 1, 0);
+    for (int32_t f = 0; f < faceCount_; ++f) {
+      if (isInside(faces_[f], vertexCount_)) {
+        for (int c = 0; c < 3; ++c) {
+          const int32_t a = idOf(faces_[f].corner[c]);
+          const int32_t b = idOf(faces_[f].corner[(c + 1) % 3]);
+          ++start[static_cast<size_t>(std::min(a, b))];
+          anyWithinOnePosition = anyWithinOnePosition || a == b;
+        }
+      }
+    }
+    // Where each group ends; filling from the back moves it to where it begins.
+    for (size_t b = 1; b < start.size(); ++b) {
+      start[b] += start[b - 1];
+    }
+    std::vector<uint64_t> keys(static_cast<size_t>(start.back()));
+    for (int32_t f = faceCount_; f-- > 0;) {
+      if (isInside(faces_[f], vertexCount_)) {
+        for (int c = 3; c-- > 0;) {
+          const int32_t a = idOf(faces_[f].corner[c]);
+          const int32_t b = idOf(faces_[f].corner[(c + 1) % 3]);
+          keys[static_cast<size_t>(--start[static_cast<size_t>(std::min(a, b))])] =
+              pairKey(std::max(a, b), 3 * f + c);
+        }
+      }
+    }
+    return keys;
+  }
+
+  std::vector<LowestFaces> lowestFacesAtPositions() const {
+    std::vector<LowestFaces> atPosition(static_cast<size_t>(positionCount_));
+    for (int32_t f = 0; f < faceCount_; ++f) {
+      if (isInside(faces_[f], vertexCount_)) {
+        for (int32_t corner : faces_[f].corner) {
+          if (idOf(corner) < positionCount_) {
+            atPosition[static_cast<size_t>(idOf(corner))].add(f);
           }
         }
       }
     }
-    findPairNeighbours(faceCount, vertexCount);
+    return atPosition;
   }
 
-  // The opposite vertex for edge c (corner c to corner c + 1) of face f.
-  int32_t oppositeVertex(int32_t f, int c) const {
-    const Face& face = faces_[f];
-    const int32_t p = idOf(face.corner[c]);
-    const int32_t q = idOf(face.corner[(c + 1) % 3]);
-    if (p < 0 || q < 0) {
-      return -1;
+  // The face edges from id low to id high, in slot order: each one's
+  // neighbour, then which of them repeat an earlier one.
+  void settleRun(int32_t low, const uint64_t* begin, const uint64_t* end,
+                 const std::vector<LowestFaces>& atPosition, std::vector<int32_t>& neighbours,
+                 std::vector<DuplicateKey>& scratch) const {
+    const int32_t high = highOf(*begin);
+    LowestFaces lowest;
+    for (const uint64_t* k = begin; k != end; ++k) {
+      lowest.add(slotOf(*k) / 3);
     }
-    const int32_t other = p == q ? atPosition_[static_cast<size_t>(p)].otherThan(f)
-                                 : pairNeighbour_[static_cast<size_t>(3 * f + c)];
-    if (other < 0) {
-      return -1;
+    const bool atPositions = low < positionCount_ && high < positionCount_;
+    for (const uint64_t* k = begin; k != end; ++k) {
+      const int32_t face = slotOf(*k) / 3;
+      int32_t other = -1;
+      if (atPositions) {
+        // Both ends at one position: any other face with a corner there.
+        other = low == high ? atPosition[static_cast<size_t>(low)].otherThan(face)
+                            : lowest.otherThan(face);
+      }
+      neighbours[static_cast<size_t>(slotOf(*k))] =
+          other < 0 ? -1 : oppositeVertex(other, low, high);
     }
-    const Face& chosen = faces_[other];
+    if (end - begin < 2) {
+      return;
+    }
+    scratch.clear();
+    for (const uint64_t* k = begin; k != end; ++k) {
+      scratch.push_back(duplicateKeyOf(slotOf(*k), neighbours));
+    }
+    removeDuplicates(scratch, neighbours);
+  }
+
+  DuplicateKey duplicateKeyOf(int32_t slot, const std::vector<int32_t>& neighbours) const {
+    const int32_t* corner = faces_[slot / 3].corner;
+    const int c = slot % 3;
+    return {unorderedPair(corner[c], corner[(c + 1) % 3]),
+            unorderedPair(corner[(c + 2) % 3], neighbours[static_cast<size_t>(slot)]), slot};
+  }
+
+  // Of the chosen face, the first corner that is neither the last corner at
+  // position p nor the last at q, as findOppositeVertex picks it.
+  int32_t oppositeVertex(int32_t chosen, int32_t p, int32_t q) const {
+    const int32_t* corner = faces_[chosen].corner;
     int cornerAtP = -1;
     int cornerAtQ = -1;
     for (int k = 0; k < 3; ++k) {
-      const int32_t id = idOf(chosen.corner[k]);
+      const int32_t id = idOf(corner[k]);
       if (id == p) {
         cornerAtP = k;
       }
@@ -113,143 +242,41 @@ class NeighbourSearch {
     }
     for (int k = 0; k < 3; ++k) {
       if (k != cornerAtP && k != cornerAtQ) {
-        return chosen.corner[k];
+        return corner[k];
       }
     }
     return -1;
   }
 
- private:
-  int32_t idOf(int32_t vertex) const { return ids_[static_cast<size_t>(vertex)]; }
-
-  // For every face edge whose ends lie at two different positions, the
-  // lowest other face with corners at both. Edges are bucketed by their
-  // lower position id, then sorted by the higher id and the face, so each
-  // pair of positions is a run with its lowest faces in front.
-  void findPairNeighbours(int32_t faceCount, int32_t vertexCount) {
-    struct PairEdge {
-      int32_t high;
-      int32_t face;
-      int32_t slot;  // 3 x face + edge
-    };
-    auto forEachPairEdge = [&](auto&& visit) {
-      for (int32_t f = 0; f < faceCount; ++f) {
-        if (!isInside(faces_[f], vertexCount)) {
-          continue;
-        }
-        for (int c = 0; c < 3; ++c) {
-          const int32_t a = idOf(faces_[f].corner[c]);
-          const int32_t b = idOf(faces_[f].corner[(c + 1) % 3]);
-          if (a >= 0 && b >= 0 && a != b) {
-            visit(std::min(a, b), PairEdge{std::max(a, b), f, 3 * f + c});
-          }
-        }
-      }
-    };
-    std::vector<int32_t> sizes(static_cast<size_t>(idCount_), 0);
-    forEachPairEdge([&](int32_t low, const PairEdge&) { ++sizes[static_cast<size_t>(low)]; });
-    const std::vector<int32_t> starts = bucketStarts(sizes);
-    std::vector<int32_t> next(starts.begin(), starts.end() - 1);
-    std::vector<PairEdge> edges(static_cast<size_t>(starts.back()));
-    forEachPairEdge([&](int32_t low, const PairEdge& edge) {
-      edges[static_cast<size_t>(next[static_cast<size_t>(low)]++)] = edge;
-    });
-
-    pairNeighbour_.assign(static_cast<size_t>(faceCount) * 3, -1);
-    for (size_t bucket = 0; bucket + 1 < starts.size(); ++bucket) {
-      const auto begin = edges.begin() + starts[bucket];
-      const auto end = edges.begin() + starts[bucket + 1];
-      std::sort(begin, end, [](const PairEdge& a, const PairEdge& b) {
-        return std::tie(a.high, a.face) < std::tie(b.high, b.face);
-      });
-      for (auto run = begin; run != end;) {
-        auto runEnd = run;
-        LowestFaces lowest;
-        while (runEnd != end && runEnd->high == run->high) {
-          lowest.add(runEnd->face);
-          ++runEnd;
-        }
-        for (; run != runEnd; ++run) {
-          pairNeighbour_[static_cast<size_t>(run->slot)] = lowest.otherThan(run->face);
-        }
+  // Duplicates are an equivalence, so of each class the pairwise pass keeps
+  // exactly the earliest record. The run comes in slot order.
+  static void removeDuplicates(std::vector<DuplicateKey>& run, std::vector<int32_t>& neighbours) {
+    auto key = [](const DuplicateKey& k) { return std::tie(k.ends, k.apexes, k.slot); };
+    // Most edges are between two faces; their two records need no sorting.
+    if (run.size() > 2) {
+      std::sort(run.begin(), run.end(),
+                [&key](const DuplicateKey& a, const DuplicateKey& b) { return key(a) < key(b); });
+    }
+    for (size_t k = 1; k < run.size(); ++k) {
+      if (run[k].ends == run[k - 1].ends && run[k].apexes == run[k - 1].apexes) {
+        neighbours[static_cast<size_t>(run[k].slot)] = removedEdge;
       }
     }
   }
 
   const Face* faces_;
+  int32_t faceCount_;
+  int32_t vertexCount_;
+  int32_t positionCount_ = 0;  // ids below it are positions
   int32_t idCount_ = 0;
   std::vector<int32_t> ids_;
-  std::vector<LowestFaces> atPosition_;
-  std::vector<int32_t> pairNeighbour_;
 };
 
-// Two records are duplicates when their ends and their third vertices match,
-// each pair in either order: an equivalence, so of each class the pairwise
-// pass keeps exactly the earliest. Records are bucketed by their lower end
-// and sorted within the bucket so that each class is a run, earliest first.
-// Returns how many records were removed.
-int32_t removeDuplicates(Edge* records, int32_t total, int32_t vertexCount) {
-  struct Keyed {
-    int32_t endHigh;
-    int32_t apexLow;
-    int32_t apexHigh;
-    int32_t index;
-  };
-  std::vector<int32_t> sizes(static_cast<size_t>(vertexCount), 0);
-  for (int32_t j = 0; j < total; ++j) {
-    if (records[j].vertex0 != removedEdge) {
-      ++sizes[static_cast<size_t>(std::min(records[j].vertex0, records[j].vertex1))];
-    }
-  }
-  const std::vector<int32_t> starts = bucketStarts(sizes);
-  std::vector<int32_t> next(starts.begin(), starts.end() - 1);
-  std::vector<Keyed> keyed(static_cast<size_t>(starts.back()));
-  for (int32_t j = 0; j < total; ++j) {
-    const Edge& e = records[j];
-    if (e.vertex0 != removedEdge) {
-      keyed[static_cast<size_t>(next[static_cast<size_t>(std::min(e.vertex0, e.vertex1))]++)] =
-          Keyed{std::max(e.vertex0, e.vertex1), std::min(e.apex, e.neighbourApex),
-                std::max(e.apex, e.neighbourApex), j};
-    }
-  }
-
-  int32_t removed = 0;
-  for (size_t bucket = 0; bucket + 1 < starts.size(); ++bucket) {
-    const auto begin = keyed.begin() + starts[bucket];
-    const auto end = keyed.begin() + starts[bucket + 1];
-    std::sort(begin, end, [](const Keyed& a, const Keyed& b) {
-      return std::tie(a.endHigh, a.apexLow, a.apexHigh, a.index) <
-             std::tie(b.endHigh, b.apexLow, b.apexHigh, b.index);
-    });
-    for (auto k = begin; k != end; ++k) {
-      if (k != begin && std::tie(k->endHigh, k->apexLow, k->apexHigh) ==
-                            std::tie((k - 1)->endHigh, (k - 1)->apexLow, (k - 1)->apexHigh)) {
-        records[k->index] = removedRecord;
-        ++removed;
-      }
-    }
-  }
-  return removed;
-}
-
-void compact(Edge* edges, int32_t total) {
-  int32_t tail = total - 1;
-  for (int32_t i = 0; i < total; ++i) {
-    if (edges[i].vertex0 != removedEdge) {
-      continue;
-    }
-    if (tail <= i) {
-      return;
-    }
-    while (edges[tail].vertex0 == removedEdge) {
-      --tail;
-      if (tail <= i) {
-        return;
-      }
-    }
-    edges[i] = edges[tail];
-    edges[tail] = removedRecord;
-  }
+Edge recordOf(const Face* faces, const std::vector<int32_t>& neighbours, int32_t slot) {
+  const int32_t* corner = faces[slot / 3].corner;
+  const int c = slot % 3;
+  return Edge{corner[c], corner[(c + 1) % 3], corner[(c + 2) % 3],
+              neighbours[static_cast<size_t>(slot)]};
 }
 
 }  // namespace
@@ -294,25 +321,27 @@ void buildEdgeList(Mesh& mesh) {
   const int32_t total = 3 * faceCount;
 
   delete[] mesh.edges;
-  mesh.edges = new Edge[static_cast<size_t>(total)];
-  Edge* edges = mesh.edges;
+  mesh.edges = nullptr;
+  const std::vector<int32_t> neighbours =
+      NeighbourSearch(mesh.faces, faceCount, mesh.vertices, vertexCount).findNeighbours();
+  const int32_t count = static_cast<int32_t>(
+      total - std::count(neighbours.begin(), neighbours.end(), removedEdge));
 
-  const NeighbourSearch neighbours(mesh.faces, faceCount, mesh.vertices, vertexCount);
-  int32_t count = total;
-  for (int32_t i = 0; i < faceCount; ++i) {
-    const Face& face = mesh.faces[i];
-    Edge* record = edges + 3 * i;
-    if (!isInside(face, vertexCount)) {
-      record[0] = record[1] = record[2] = removedRecord;
-      count -= 3;
+  // The survivors in front of the first hole keep their places; each hole, in
+  // increasing order, takes the last survivor not yet moved. The holes before
+  // count are exactly as many as the survivors from count on.
+  Edge* edges = new Edge[static_cast<size_t>(count)];
+  int32_t tail = total - 1;
+  for (int32_t i = 0; i < count; ++i) {
+    if (neighbours[static_cast<size_t>(i)] != removedEdge) {
+      edges[i] = recordOf(mesh.faces, neighbours, i);
       continue;
     }
-    for (int c = 0; c < 3; ++c) {
-      record[c] = Edge{face.corner[c], face.corner[(c + 1) % 3], face.corner[(c + 2) % 3],
-                       neighbours.oppositeVertex(i, c)};
+    while (neighbours[static_cast<size_t>(tail)] == removedEdge) {
+      --tail;
     }
+    edges[i] = recordOf(mesh.faces, neighbours, tail--);
   }
-  count -= removeDuplicates(edges, total, vertexCount);
+  mesh.edges = edges;
   mesh.edgeCount = count;
-  compact(edges, total);
 }

@@ -1,7 +1,7 @@
 // The edge adjacency list of a mesh: for each edge its ends, the third vertex
 // of the face that produced it and the third vertex of the face across it.
 // A face that names a vertex outside the vertex array ("a broken face") gives
-// only removed records and is nobody's neighbour.
+// no records and is nobody's neighbour.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,9 @@ int32_t findOppositeVertex(const float p[3], const float q[3], int32_t ignoredFa
                            int32_t faceCount, const Vec3* vertices, int32_t vertexCount,
                            const Face* faces);
 
-// Replaces mesh.edges (3 x faceCount records, releasing an earlier list) and
-// sets mesh.edgeCount. Gives record for record what a search with
-// findOppositeVertex for every edge and a pairwise duplicate pass give, but
-// without searching all faces per edge: n log n at worst.
+// Replaces mesh.edges (releasing an earlier list) with exactly
+// mesh.edgeCount records. Gives record for record the front of what a search
+// with findOppositeVertex for every edge, a pairwise duplicate pass and the
+// packing of the survivors give, but without searching all faces per edge:
+// n log n at worst.
 void buildEdgeList(Mesh& mesh);

@@ -1,8 +1,16 @@
 // Position ids: vertices sorted by their coordinates, so that equal
-// positions sit side by side and take one id each, in the positions' order.
+// positions sit side by side and take one id each, in the positions' order;
+// or each position looked up in a hash table of the vertices that first took
+// a position, linear work, ids in the order of first occurrence.
+//
+// The table is probed linearly, which only stays short while the hash
+// spreads the positions; a file could be made whose positions all meet in a
+// fixed hash, so each call mixes a seed of its own into it. The ids do not
+// depend on the seed, only the time taken does.
 #include "shadow/position_ids.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <tuple>
 
@@ -19,6 +27,28 @@ uint32_t orderedBits(float value) {
   std::memcpy(&bits, &value, sizeof bits);
   return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
 }
+
+uint64_t mix(uint64_t h) {
+  h ^= h >> 30;
+  h *= 0xBF58476D1CE4E5B9ull;
+  h ^= h >> 27;
+  h *= 0x94D049BB133111EBull;
+  return h ^ (h >> 31);
+}
+
+uint64_t hashOf(const Vec3& p, uint64_t seed) {
+  const uint64_t h = mix(seed ^ orderedBits(p.x));
+  return mix(h ^ (static_cast<uint64_t>(orderedBits(p.y)) << 32 | orderedBits(p.z)));
+}
+
+uint64_t seedForThisCall(const void* somewhere) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  uint64_t address = 0;
+  std::memcpy(&address, &somewhere, std::min(sizeof address, sizeof somewhere));
+  return mix(static_cast<uint64_t>(now) ^ mix(address));
+}
+
+bool samePosition(const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
 }  // namespace
 
@@ -56,3 +86,34 @@ std::vector<int32_t> assignPositionIds(const Vec3* vertices, int32_t vertexCount
   return ids;
 }
 
+std::vector<int32_t> assignPositionIdsInVertexOrder(const Vec3* vertices, int32_t vertexCount,
+                                                    int32_t& idCount) {
+  std::vector<int32_t> ids(static_cast<size_t>(std::max(vertexCount, 0)), -1);
+  idCount = 0;
+  // At most half full, so a probe ends after a few steps.
+  size_t tableSize = 16;
+  while (tableSize < 2 * ids.size()) {
+    tableSize *= 2;
+  }
+  std::vector<int32_t> firstAt(tableSize, -1);
+  const uint64_t seed = seedForThisCall(firstAt.data());
+  for (int32_t v = 0; v < vertexCount; ++v) {
+    const Vec3& p = vertices[v];
+    if (!(p.x == p.x && p.y == p.y && p.z == p.z)) {
+      continue;
+    }
+    for (size_t at = hashOf(p, seed) & (tableSize - 1);; at = (at + 1) & (tableSize - 1)) {
+      const int32_t first = firstAt[at];
+      if (first < 0) {
+        firstAt[at] = v;
+        ids[static_cast<size_t>(v)] = idCount++;
+        break;
+      }
+      if (samePosition(vertices[first], p)) {
+        ids[static_cast<size_t>(v)] = ids[static_cast<size_t>(first)];
+        break;
+      }
+    }
+  }
+  return ids;
+}
