@@ -94,7 +94,14 @@ std::string usageText(const char* programName) {
          "                      or not (not at start)\n"
          "  F4                  show the frame after its next pass (depth, shadow mask,\n"
          "                      lit, ambient, textured), then the whole frame again\n"
-         "  Escape              close the program, as the close button does\n";
+         "  Escape              close the program, as the close button does\n"
+         "\n"
+         "Mouse (in proportion to the drag, with either use of Tab):\n"
+         "  left drag           turn the view about the eye's X and Y axes, 0.2 degree\n"
+         "                      a pixel; the scene follows the pointer\n"
+         "  right drag          move the light in the plane facing the eye, 0.2 unit\n"
+         "                      a pixel\n"
+         "  wheel               move forward / back, 10 units a notch\n";
 }
 
 int answerCommandLine(const CommandLine& commandLine) {

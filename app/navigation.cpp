@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 
+#include "app/mouse_navigation.h"
 #include "platform/platform.h"
 #include "render/frame_steps.h"
 #include "render/point_light.h"
@@ -47,6 +48,32 @@ void turnView(float angle, int column) {
   glTranslatef(-viewOrigin.x, -viewOrigin.y, -viewOrigin.z);
   glRotatef(angle, m[column], m[column + 4], m[column + 8]);
   glTranslatef(viewOrigin.x, viewOrigin.y, viewOrigin.z);
+}
+
+// Moves the light along the eye's axes, by the matrix as it is now.
+void shiftLight(float x, float y, float z) {
+  float m[16];
+  readModelview(m);
+  float wx, wy, wz;
+  viewToModel(m, x, y, z, wx, wy, wz);
+  lightPosition.x += wx;
+  lightPosition.y += wy;
+  lightPosition.z += wz;
+}
+
+// What the mouse did since the last frame, as the keys would do it: dragged
+// right or down, the scene follows the hand (the turns of Delete and Home),
+// and so does the light.
+void applyMouseMotion() {
+  const MouseMotion motion = theMouseMotion;
+  theMouseMotion = MouseMotion{};
+  if (motion.turnRight != 0.0f) turnViewY(-turnDegreesPerPixel * motion.turnRight);
+  if (motion.turnDown != 0.0f) turnViewX(-turnDegreesPerPixel * motion.turnDown);
+  if (motion.wheelNotches != 0.0f)
+    translateView(0.0f, 0.0f, unitsPerWheelNotch * motion.wheelNotches);
+  if (motion.lightRight != 0.0f || motion.lightDown != 0.0f)
+    shiftLight(lightUnitsPerPixel * motion.lightRight, -lightUnitsPerPixel * motion.lightDown,
+               0.0f);
 }
 
 }  // namespace
@@ -108,13 +135,7 @@ void stepNavigation() {
     if (KeyState.pageDown) dx = dx + 2.0f;
     if (KeyState.pageUp) dz = -2.0f;
     if (KeyState.insert) dz = dz + 2.0f;
-    float m[16];
-    readModelview(m);
-    float wx, wy, wz;
-    viewToModel(m, dx, dy, dz, wx, wy, wz);
-    lightPosition.x += wx;
-    lightPosition.y += wy;
-    lightPosition.z += wz;
+    shiftLight(dx, dy, dz);
   } else {
     if (KeyState.home) turnViewX(-1.0f);
     if (KeyState.end) turnViewX(1.0f);
@@ -123,4 +144,5 @@ void stepNavigation() {
     if (KeyState.pageUp) turnViewZ(-1.0f);
     if (KeyState.insert) turnViewZ(1.0f);
   }
+  applyMouseMotion();
 }

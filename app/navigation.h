@@ -56,4 +56,6 @@ float eyeX();
 float eyeY();
 float eyeZ();
 
+// Once a frame: the held keys' steps, then what the mouse did since the last
+// frame (mouse_navigation.h).
 void stepNavigation();

@@ -6,6 +6,7 @@
 // minimized, when there is nothing to see.
 #include "app/app.h"
 #include "app/command_line.h"
+#include "app/mouse_navigation.h"
 #include "app/navigation.h"
 #include "gl/gl_context.h"
 #include "render/render_frame.h"
@@ -53,9 +54,22 @@ intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, int
       keyUp(static_cast<uint32_t>(wParam));
       return defWindowProc(window, message, wParam, lParam);
     case WM_KILLFOCUS:
-      // The key-ups of keys held now go to another window.
+      // The key-ups of keys held, and a drag's release, now go to another window.
       releaseKeys();
+      endDrag();
       return defWindowProc(window, message, wParam, lParam);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MOUSEWHEEL:
+      mouseMessage(window, message, wParam, lParam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse: this drag's release will not come here.
+      endDrag();
+      return 0;
     case WM_SYSCOMMAND:
       // F10 or Alt alone would enter the menu loop, which stops the frames
       // and takes the arrows; Alt+F4 (SC_CLOSE) still closes.

@@ -19,7 +19,14 @@
 // lParam's low and high words, how in wParam: SIZE_RESTORED, SIZE_MINIMIZED
 // with a size of 0, SIZE_MAXIMIZED), WM_KILLFOCUS (the keyboard went to
 // another window), WM_QUIT. Keys arrive as the virtual-key codes below.
-// Not provided on SDL2: painting, mouse, character and system-key messages
+// Mouse: WM_MOUSEMOVE (MK_LBUTTON and MK_RBUTTON in wParam for the buttons
+// held), WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN and WM_RBUTTONUP, each
+// with client coordinates in lParam's low and high words as signed 16-bit
+// values (outside the client area while the window holds the capture);
+// WM_MOUSEWHEEL with its delta in wParam's high word, WHEEL_DELTA a notch,
+// forward positive, and screen coordinates in lParam.
+// Not provided on SDL2: painting, the middle and extra mouse buttons, key
+// flags in the mouse buttons' wParam, WM_CAPTURECHANGED, character and system-key messages
 // (a key pressed with Alt held comes as a plain key), menus, icons and
 // cursors, child windows. On Windows every other message the system sends
 // also reaches the window procedure.
@@ -75,6 +82,19 @@ constexpr uint32_t WM_KEYUP = 0x0101;
 constexpr uint32_t WM_SYSKEYUP = 0x0105;
 constexpr uint32_t WM_SYSCOMMAND = 0x0112;
 constexpr uintptr_t SC_KEYMENU = 0xF100;
+constexpr uint32_t WM_MOUSEMOVE = 0x0200;
+constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
+constexpr uint32_t WM_LBUTTONUP = 0x0202;
+constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
+constexpr uint32_t WM_RBUTTONUP = 0x0205;
+constexpr uint32_t WM_MOUSEWHEEL = 0x020A;
+// Never sent on SDL2, which does not tell when another client takes the pointer.
+constexpr uint32_t WM_CAPTURECHANGED = 0x0215;
+
+// WM_MOUSEMOVE's wParam, and WM_MOUSEWHEEL's delta for one notch.
+constexpr uintptr_t MK_LBUTTON = 0x0001;
+constexpr uintptr_t MK_RBUTTON = 0x0002;
+constexpr int WHEEL_DELTA = 120;
 
 // WM_SIZE's wParam.
 constexpr uintptr_t SIZE_RESTORED = 0;
@@ -192,6 +212,10 @@ bool setWindowText(WindowHandle window, const char* text);
 // The caption as last set; empty for a null or destroyed window.
 const char* windowText(WindowHandle window);
 bool getClientRect(WindowHandle window, Rect& rect);
+// Until released, the window's mouse messages come wherever the pointer is,
+// so a drag goes on outside the window and its button's release arrives.
+void setCapture(WindowHandle window);
+void releaseCapture();
 
 // OpenGL on a window.
 DeviceContext getDC(WindowHandle window);

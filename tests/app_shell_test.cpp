@@ -1,5 +1,5 @@
 // The application shell driven for real: WinMain with its window under a
-// private Xvfb, real X key and close events from a second client, and a frame
+// private Xvfb, real X key, mouse and close events from a second client, and a frame
 // of the test's own that records what each frame saw.
 #include <GL/gl.h>
 #include <X11/keysym.h>
@@ -17,7 +17,9 @@
 #include "app/app.h"
 #include "app/navigation.h"
 #include "gl/gl_context.h"
+#include "render/point_light.h"
 #include "render/render_frame.h"
+#include "support/mouse_cases.h"
 #include "support/x11_client.h"
 #include "support/xvfb.h"
 
@@ -31,6 +33,7 @@ struct FrameSnapshot {
   uint8_t secondShadowMode;
   uint8_t showVolume;
   uint8_t frameStep;
+  ViewAndLight view;  // after the frame's navigation step
 };
 
 std::mutex framesLock;
@@ -90,6 +93,7 @@ class AppShell : public testing::Test {
   void SetUp() override {
     ASSERT_EQ(chdir(DATA_DIR), 0);
     KeyState = KeyFlags{};
+    viewOrigin = Vec3{0.0f, 0.0f, 0.0f};  // each run's start-up moves a new context's view
   }
 };
 
@@ -101,10 +105,13 @@ void onClose(WindowHandle) { ++onCloseCalls; }
 void renderFrame(WindowHandle) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   swapBuffers(GLContext.deviceContext);
+  stepNavigation();
   size_t index;
   {
     std::lock_guard<std::mutex> hold(framesLock);
-    frames.push_back(FrameSnapshot{KeyState, moveLight, secondShadowMode, showVolume, frameStep});
+    frames.push_back(FrameSnapshot{KeyState, moveLight, secondShadowMode, showVolume, frameStep,
+                                   {{}, lightPosition}});
+    glGetFloatv(GL_MODELVIEW_MATRIX, frames.back().view.m);
     index = frames.size() - 1;
   }
   if (frameAction) frameAction(index);
@@ -291,4 +298,27 @@ TEST_F(AppShell, QueuedMessagesAllGoBeforeTheNextFrame) {
   EXPECT_EQ(next.keys.up, 0);  // pressed and released before the frame
   EXPECT_EQ(next.keys.down, 1);
   EXPECT_EQ(next.keys.left, 1);
+}
+
+// Each mouse case, then Tab: the first frame that shows the flip has taken all
+// of the case, which must be what the keys make of the frame before, in either mode.
+TEST_F(AppShell, MouseDragsAndWheelDoWhatTheKeysDoAndADragLetGoOutsideEnds) {
+  int exitCode = runProgram([](X11Client& client, Window window) {
+    FrameSnapshot before{}, after{};
+    ASSERT_TRUE(waitForFrame(0, [&](const FrameSnapshot& f) { before = f; return true; }));
+    for (const MouseCase& c : mouseCases) {
+      const size_t from = frameCount();
+      makeMouseCase(client, window, c);
+      pressKey(client, XK_Tab);
+      releaseKey(client, XK_Tab);
+      ASSERT_TRUE(waitForFrame(from, [&](const FrameSnapshot& f) {
+        after = f;
+        return f.moveLight != before.moveLight;
+      })) << c.what;
+      EXPECT_LT(distanceFromKeys(c, before.view, after.view), 0.01) << c.what;
+      before = after;
+    }
+    sendDeleteWindow(client, window);
+  });
+  EXPECT_EQ(exitCode, 0);
 }

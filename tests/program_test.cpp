@@ -261,7 +261,7 @@ TEST(Program, WithoutItsSceneFileItSaysSoAndExitsNonZero) {
 TEST(Program, HelpAndMistakesAnswerWithoutAWindow) {
   const std::tuple<const char*, const char*, int, std::vector<const char*>> cases[] = {
       {"demo_windowed", "--help", 0,
-       {"Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n", "F2"}},
+       {"Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n", "F2", "left drag"}},
       {"demo_fullscreen", "--bogus", 2, {"demo_fullscreen: unknown option \"--bogus\"\nUsage: "}},
       {"demo_windowed", "a b c", 2, {"\"c\" is one too many\nUsage: "}},
   };

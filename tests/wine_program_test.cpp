@@ -4,6 +4,7 @@
 // waiting; the pixel format the driver gives our descriptor; the start-up
 // message box; real X key events reaching the window procedure as
 // virtual-key codes, held switches, keys let go elsewhere and the menu keys;
+// real mouse drags and wheel notches doing what the keys do;
 // the exclusive mode through DirectDraw in Wine's virtual desktop, and the
 // window it falls back to without one; the picture itself, judged against the
 // CPU ray cast of a synthetic scene at every pixel, also after a resize, and
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -34,6 +36,7 @@
 #include "support/chunk_writer.h"
 #include "support/file_tree.h"
 #include "support/mesh_ray_cast.h"
+#include "support/mouse_cases.h"
 #include "support/process.h"
 #include "support/separate_objects.h"
 #include "support/shadow_ray_cast.h"
@@ -149,8 +152,9 @@ class WineProgram : public testing::Test {
   }
 
   // Runs win32_probe keys, gives its window the focus, lets `act` press keys
-  // (given the probe's X window) and closes the window: the probe's log.
-  std::string keyProbeLog(const std::function<void(Window)>& act) {
+  // (given the probe's X window), waits until the probe has printed
+  // `awaited`, and closes the window: the probe's log.
+  std::string keyProbeLog(const std::function<void(Window)>& act, const std::string& awaited = "") {
     ChildProcess keys;
     EXPECT_TRUE(startCommand(keys, {wineRun, probe, "keys"}, "/"));
     Window window = waitForWindow(client_, "win32_probe.exe", 30000);
@@ -163,6 +167,11 @@ class WineProgram : public testing::Test {
     if (window == 0) return "";
     moveFocus(client_, window);
     act(window);
+    for (int waited = 0; waited < 2000 && keys.output.find(awaited) == std::string::npos;
+         ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      collectOutput(keys);
+    }
     sendDeleteWindow(client_, window);
     EXPECT_EQ(waitForExit(keys, 20000), 0) << keys.output;
     EXPECT_NE(keys.output.find("released: 1"), std::string::npos) << "the GL context was kept";
@@ -385,6 +394,32 @@ TEST_F(WineProgram, AKeyLetGoElsewhereOrWithAltHeldStopsTheMove) {
     EXPECT_GT(eyeZAt(log, told), eyeZAt(log, held) + 1.0f) << "Down did not move the eye\n" << log;
     EXPECT_EQ(eyeZAt(log, closed), eyeZAt(log, told)) << log;
   }
+}
+
+// The Linux shell test's mouse cases on the key probe, each followed by Tab,
+// whose line shows the matrix and the light with the case's moves applied.
+TEST_F(WineProgram, MouseDragsAndWheelDoWhatTheKeysDoAndADragLetGoOutsideEnds) {
+  const std::string log = keyProbeLog([&](Window window) {
+    const Window area = largestChildWindow(client_, window);  // Wine's client area
+    ASSERT_NE(area, 0u);
+    holdKey(client_, XK_Tab, 0);
+    for (const MouseCase& c : mouseCases) {
+      makeMouseCase(client_, area, c);
+      holdKey(client_, XK_Tab, 0);
+    }
+    holdKey(client_, XK_space, 0);  // the probe's line for it tells all the rest was taken
+  }, "down 32 ");
+  std::vector<ViewAndLight> states;
+  for (size_t at = log.find("down 9 "); at != std::string::npos; at = log.find("down 9 ", at + 1)) {
+    std::istringstream line(log.substr(log.find(" view ", at) + 6));
+    ViewAndLight& state = states.emplace_back();
+    for (float& value : state.m) line >> value;
+    line >> state.light.x >> state.light.y >> state.light.z;
+  }
+  ASSERT_EQ(states.size(), std::size(mouseCases) + 1) << log;
+  for (size_t i = 0; i < std::size(mouseCases); ++i)
+    EXPECT_LT(distanceFromKeys(mouseCases[i], states[i], states[i + 1]), 0.01)
+        << mouseCases[i].what << "\n" << log;
 }
 
 // Escape is the way out of a full-screen run.

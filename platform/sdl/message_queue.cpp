@@ -12,7 +12,12 @@
 // with virtual-key codes. With NumLock off the keypad's navigation keys give
 // the codes of the dedicated keys, as on the desktop API; with it on they give
 // nothing here (the digit codes are not provided). Keys without a virtual-key
-// code here (media keys and the like) are passed over.
+// code here (media keys and the like) are passed over. The pointer's motion
+// and the left and right buttons become the mouse messages with the window's
+// coordinates, the wheel WM_MOUSEWHEEL in WHEEL_DELTA steps; other buttons
+// are passed over.
+#include <algorithm>
+#include <cmath>
 #include <deque>
 
 #include "platform/sdl/close_signals.h"
@@ -84,6 +89,45 @@ Message sizeMessage(PlatformWindow* window) {
   return Message{window, WM_SIZE, how, static_cast<intptr_t>(size)};
 }
 
+// A point as the desktop API packs it: x in the low word, y in the high,
+// each a signed 16-bit value.
+intptr_t pointParam(int x, int y) {
+  return static_cast<intptr_t>(static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16 |
+                               static_cast<uint16_t>(x));
+}
+
+bool translateMouseEvent(const SDL_Event& event, Message& message) {
+  if (event.type == SDL_MOUSEMOTION) {
+    PlatformWindow* window = windowForSdlId(event.motion.windowID);
+    if (window == nullptr) return false;
+    uintptr_t held = 0;
+    if ((event.motion.state & SDL_BUTTON_LMASK) != 0) held |= MK_LBUTTON;
+    if ((event.motion.state & SDL_BUTTON_RMASK) != 0) held |= MK_RBUTTON;
+    message = Message{window, WM_MOUSEMOVE, held, pointParam(event.motion.x, event.motion.y)};
+    return true;
+  }
+  if (event.type == SDL_MOUSEWHEEL) {
+    PlatformWindow* window = windowForSdlId(event.wheel.windowID);
+    const float flip = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1.0f : 1.0f;
+    const long delta = std::lround(flip * event.wheel.preciseY * WHEEL_DELTA);
+    if (window == nullptr || delta == 0) return false;
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    const auto high = static_cast<uint16_t>(std::max(-32768L, std::min(delta, 32767L)));
+    message = Message{window, WM_MOUSEWHEEL, uintptr_t{high} << 16, pointParam(x, y)};
+    return true;
+  }
+  const SDL_MouseButtonEvent& button = event.button;
+  PlatformWindow* window = windowForSdlId(button.windowID);
+  if (window == nullptr || (button.button != SDL_BUTTON_LEFT && button.button != SDL_BUTTON_RIGHT))
+    return false;
+  const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+  const uint32_t code = button.button == SDL_BUTTON_LEFT ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+                                                         : (down ? WM_RBUTTONDOWN : WM_RBUTTONUP);
+  message = Message{window, code, 0, pointParam(button.x, button.y)};
+  return true;
+}
+
 // Turns one SDL event into a message; false for events the program has no
 // message for.
 bool translateEvent(const SDL_Event& event, Message& message) {
@@ -131,6 +175,11 @@ bool translateEvent(const SDL_Event& event, Message& message) {
       message = Message{window, down ? WM_KEYDOWN : WM_KEYUP, code, flags};
       return true;
     }
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
+      return translateMouseEvent(event, message);
     default:
       return false;
   }

@@ -35,6 +35,13 @@ bool startVideo() {
   // SDL would otherwise add a quit request of its own.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // A click that gives the window the focus is a click, as on the desktop
+  // API: SDL would drop any press within 10 ms of the focus coming.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // SDL takes the pointer at a button's press while it reads the events in;
+  // setCapture comes after the press is handed out, too late for the
+  // motion and release already read, which SDL would keep inside the window.
+  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "1");
   // The environment variable, where set, overrides this hint. Wayland is
   // tried only where a session names it: probing for its default socket
   // otherwise only adds a complaint of its own to the no-display message.

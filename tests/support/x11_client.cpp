@@ -183,6 +183,20 @@ static void fakeKey(X11Client& client, unsigned long keysym, bool press) {
 void pressKey(X11Client& client, unsigned long keysym) { fakeKey(client, keysym, true); }
 void releaseKey(X11Client& client, unsigned long keysym) { fakeKey(client, keysym, false); }
 
+void movePointer(X11Client& client, Window window, int x, int y) {
+  int rootX = 0, rootY = 0;
+  Window child;
+  XTranslateCoordinates(client.display, window, DefaultRootWindow(client.display), x, y, &rootX,
+                        &rootY, &child);
+  XTestFakeMotionEvent(client.display, -1, rootX, rootY, CurrentTime);
+  XFlush(client.display);
+}
+
+void pressButton(X11Client& client, unsigned button, bool down) {
+  XTestFakeButtonEvent(client.display, button, down ? True : False, CurrentTime);
+  XFlush(client.display);
+}
+
 void moveFocus(X11Client& client, Window window) {
   XSetInputFocus(client.display, window, RevertToParent, CurrentTime);
   XFlush(client.display);

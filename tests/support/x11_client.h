@@ -1,6 +1,7 @@
 // A second X client for tests: finds the program's window the way a window
 // manager sees it, reads its class, name and size, asks it to close, presses
-// keys through the XTest extension and reads pixels back off the screen.
+// keys and works the mouse through the XTest extension and reads pixels back
+// off the screen.
 #pragma once
 
 #include <string>
@@ -45,6 +46,10 @@ void sendDeleteWindow(X11Client& client, Window window);
 // keysym from X11/keysym.h; press and release are separate so a key can be held.
 void pressKey(X11Client& client, unsigned long keysym);
 void releaseKey(X11Client& client, unsigned long keysym);
+// The pointer to (x, y) in the window's own coordinates, inside it or not;
+// buttons 1 left, 3 right, 4 and 5 the wheel turned forward and back a notch.
+void movePointer(X11Client& client, Window window, int x, int y);
+void pressButton(X11Client& client, unsigned button, bool down);
 void moveFocus(X11Client& client, Window window);
 // Maps a small window of the client's own and gives it the focus: the user
 // turning to another program.

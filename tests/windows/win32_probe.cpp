@@ -16,9 +16,12 @@
 //   win32_probe pixelformat  our pixel format on a window of the probe's own
 //   win32_probe keys         a window of its own ("Key Probe") on the real
 //                            window procedure and navigation: prints each key,
-//                            focus and close message's code, the eye and the two
-//                            modes after it until the window is closed, then
-//                            whether the OpenGL context was released
+//                            focus and close message's code, the eye, the two
+//                            modes, the view and the light after it until the
+//                            window is closed, then whether the OpenGL context
+//                            was released
+#include <GL/gl.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,6 +30,7 @@
 #include "app/navigation.h"
 #include "gl/gl_context.h"
 #include "platform/platform.h"
+#include "render/point_light.h"
 
 namespace {
 
@@ -150,10 +154,15 @@ intptr_t keyProcedure(WindowHandle window, uint32_t message, uintptr_t wParam, i
                      : message == WM_CLOSE     ? "close"
                                                : nullptr;
   if (what != nullptr) {
-    std::printf("%s %u eye %.3f %.3f %.3f light %d behind %d\n", what,
+    std::printf("%s %u eye %.3f %.3f %.3f light %d behind %d view", what,
                 static_cast<unsigned>(wParam), static_cast<double>(eyeX()),
                 static_cast<double>(eyeY()), static_cast<double>(eyeZ()), moveLight,
                 secondShadowMode);
+    float m[16]{};  // zeros once the context is gone
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    for (float value : m) std::printf(" %.7g", double{value});
+    std::printf(" %.7g %.7g %.7g\n", double{lightPosition.x}, double{lightPosition.y},
+                double{lightPosition.z});
     std::fflush(stdout);
   }
   return result;
@@ -180,6 +189,8 @@ int probeKeys() {
       }
       translateMessage(message);
       dispatchMessage(message);
+      // As a frame would between a user's moves, before the next message's line.
+      if (message.message >= WM_MOUSEMOVE && message.message <= WM_MOUSEWHEEL) stepNavigation();
     } else {
       stepNavigation();
       Sleep(1);
