@@ -16,9 +16,10 @@
 // Whether a face faces the light is worked out once per face and light, and
 // the caps and the sides both read that answer, so they agree on every face.
 // The edge table is made once, when the arrays are set, and kept small (it
-// lives as long as the mesh): edges are found by position ids, so sorting
-// them moves twelve bytes an edge rather than two positions. A new light
-// walks the table straight through, without sorting.
+// lives as long as the mesh): edges are found by position ids, bucketed by
+// their lower end, so only the few edges at one place are ever sorted. A new
+// light walks the table straight through, without sorting or allocating
+// beyond its results.
 #include "shadow/closed_volume.h"
 
 #include <algorithm>

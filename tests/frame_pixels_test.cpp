@@ -3,7 +3,8 @@
 // a synthetic box over a receiver against a CPU ray cast of the true shadow
 // and of the shading formula, boxes meeting along an edge and faces of no
 // area against a ray cast over the mesh's faces, an empty mesh with only the
-// light marker, and the bundled scene's first frame after the real start-up.
+// light marker, the bundled scene's first frame after the real start-up, and
+// frames of two scenes bit for bit as recorded in tests/fixtures/frames/.
 //
 // renderFrame swaps, so pixels are read after the swap, from the back buffer:
 // Mesa's software path copies it to the window and keeps it, while its front
