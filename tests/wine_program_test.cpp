@@ -224,7 +224,10 @@ TEST_F(WineProgram, MinimizedItTakesUnderATenthOfACore) {
   probeSays("window");
   const std::string minimized = probeSays("minimize");
   EXPECT_NE(minimized.find("iconic: 1"), std::string::npos) << minimized;
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Until the program has seen it and stopped drawing; then for two seconds.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (coreShare(demo, 250) >= 0.1 && std::chrono::steady_clock::now() < deadline) {
+  }
   const double share = coreShare(demo, 2000);
   std::printf("minimized: %.3f of a core\n", share);
   EXPECT_LT(share, 0.1);
