@@ -208,6 +208,8 @@ TEST(Program, SceneThatIsNoRegularFileIsNamedForWhatItIs) {
     }
     EXPECT_EQ(waitForExit(child, box != 0 ? 20000 : 100), 1) << child.output;
     EXPECT_NE(child.output.find(scene.said), std::string::npos) << child.output;
+    // The folder holds no txt.tif either; with no scene to draw, that is no news.
+    EXPECT_EQ(child.output.find("untextured"), std::string::npos) << child.output;
     unlink(path.c_str());
     rmdir(path.c_str());
     rmdir(folder.c_str());
@@ -309,10 +311,11 @@ TEST(Program, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDoes) {
   std::filesystem::remove_all(base);
 }
 
-// A JPEG texture, which the reader declines: the line on standard error names
-// it and says why, and the picture is the one a plain white texture gives,
-// since the frame multiplies the texture in; that is, untextured. (Handed
-// on as zeros, as it once was, it drew the mesh black.)
+// A JPEG texture, which the reader declines, and a folder in the texture's
+// place: the line on standard error names it and says why, and the picture is
+// the one a plain white texture gives, since the frame multiplies the texture
+// in; that is, untextured. (Handed on as zeros, as it once was, it drew the
+// mesh black.)
 TEST(Program, DeclinedTextureIsNamedAndTheMeshDrawnUntextured) {
   const std::string folder = makeFolder();
   std::filesystem::copy_file(std::string(DATA_DIR) + "/shadow2.3DS", folder + "/shadow2.3DS");
@@ -321,25 +324,33 @@ TEST(Program, DeclinedTextureIsNamedAndTheMeshDrawnUntextured) {
   ASSERT_EQ(std::system(("cd '" + folder + "' && tiffcp -r 16 -c jpeg white.tif jpeg.tif").c_str()), 0);
   X11Client client;
   ASSERT_TRUE(openX11Client(client));
-  std::vector<uint32_t> pictures[2];
-  std::string said[2];
-  for (int white = 0; white < 2; ++white) {
-    std::filesystem::copy_file(folder + (white ? "/white.tif" : "/jpeg.tif"), folder + "/txt.tif",
-                               std::filesystem::copy_options::overwrite_existing);
+  const std::pair<const char*, const char*> textures[] = {
+      {"white.tif", ""},
+      {"jpeg.tif", "txt.tif: JPEG compression is not supported; the mesh is drawn untextured.\n"},
+      {"", "txt.tif: is a folder; the mesh is drawn untextured.\n"},
+  };
+  std::vector<uint32_t> white;
+  for (const auto& [texture, said] : textures) {
+    SCOPED_TRACE(*texture != 0 ? texture : "folder");
+    std::filesystem::remove_all(folder + "/txt.tif");
+    if (*texture != 0)
+      std::filesystem::copy_file(folder + "/" + texture, folder + "/txt.tif");
+    else
+      std::filesystem::create_directory(folder + "/txt.tif");
     ChildProcess child;
     ASSERT_TRUE(startProgram(child, program, folder));
     Window window = waitForRunningWindow(client);
-    pictures[white] = readWindowPixels(client, window, 800, 600);
+    const std::vector<uint32_t> picture = readWindowPixels(client, window, 800, 600);
     sendDeleteWindow(client, window);
     EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
-    said[white] = child.output;
+    if (*said != 0)
+      EXPECT_NE(child.output.find(said), std::string::npos) << child.output;
+    else
+      EXPECT_EQ(child.output.find("untextured"), std::string::npos) << child.output;
+    ASSERT_EQ(picture.size(), 800u * 600u);
+    if (white.empty()) white = picture;
+    EXPECT_TRUE(picture == white) << "the picture differs from white's";
   }
-  EXPECT_NE(said[0].find("txt.tif: JPEG compression is not supported; the mesh is drawn untextured.\n"),
-            std::string::npos)
-      << said[0];
-  EXPECT_EQ(said[1].find("untextured"), std::string::npos) << said[1];
-  ASSERT_EQ(pictures[0].size(), 800u * 600u);
-  EXPECT_TRUE(pictures[0] == pictures[1]) << "the declined texture's picture differs from white's";
   closeX11Client(client);
   std::filesystem::remove_all(folder);
 }
