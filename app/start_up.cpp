@@ -11,7 +11,8 @@
 // non-zero code. A texture that is missing, unreadable or of a form the
 // reader declines, or one the GL refuses even scaled, only leaves the mesh
 // untextured, and one line on standard error names the file and the reason;
-// when start-up stops, that line is left out.
+// when start-up stops, that line is left out. --second-mode starts the
+// frame in the second shadow mode.
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -141,4 +142,5 @@ void startUp(WindowHandle window) {
   }
 
   translateView(0.0f, 0.0f, -200.0f);
+  if (theCommandLine.secondMode) secondShadowMode = 1;
 }

@@ -6,7 +6,8 @@
 // signal ends it while it says so; without a display it says which one is
 // missing; a texture it cannot use is named on standard error and the mesh
 // drawn untextured; F3 and F4 show how the frame is made. Its command line:
-// --help, mistakes, paths with spaces and --all-meshes.
+// --help, mistakes, paths with spaces and --all-meshes; --benchmark's table,
+// to the end of the run or to a close.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -21,6 +22,9 @@
 #include <tuple>
 #include <vector>
 
+#include "assets/scene_reader.h"
+#include "assets/tiff_image.h"
+#include "support/benchmark_table.h"
 #include "support/box_scene.h"
 #include "support/chunk_writer.h"
 #include "support/process.h"
@@ -268,9 +272,13 @@ TEST(Program, WithoutItsSceneFileItSaysSoAndExitsNonZero) {
 TEST(Program, HelpAndMistakesAnswerWithoutAWindow) {
   const std::tuple<const char*, const char*, int, std::vector<const char*>> cases[] = {
       {"demo_windowed", "--help", 0,
-       {"Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n", "F2"}},
+       {"Usage: demo_windowed [OPTION]... [SCENE [TEXTURE]]\n", "F2", "--second-mode",
+        "--benchmark [SECONDS]", "--screenshot FILE", "F12"}},
       {"demo_fullscreen", "--bogus", 2, {"demo_fullscreen: unknown option \"--bogus\"\nUsage: "}},
       {"demo_windowed", "a b c", 2, {"\"c\" is one too many\nUsage: "}},
+      {"demo_windowed", "--screenshot a.tif", 2, {"--screenshot saves the last frame of a"}},
+      {"demo_windowed", "--benchmark 1 --screenshot", 2, {"--screenshot needs the file"}},
+      {"demo_windowed", "--benchmark 0 x.3DS", 2, {"--benchmark takes a number of seconds"}},
   };
   for (const auto& [name, arguments, exitCode, says] : cases) {
     ChildProcess child;
@@ -353,4 +361,52 @@ TEST(Program, DeclinedTextureIsNamedAndTheMeshDrawnUntextured) {
   }
   closeX11Client(client);
   std::filesystem::remove_all(folder);
+}
+
+// A run to its end, with --all-meshes, a scene, a texture and --screenshot:
+// both modes, the joined mesh's size, and the last frame saved at the
+// window's size. A run closed by the window manager while it draws, started
+// in the second mode: the table of that mode's frames alone, and zero.
+TEST(Program, BenchmarkPrintsATableOfBothModesAndACloseEndsItWithTheTableSoFar) {
+  const std::string base = makeFolder();
+  ASSERT_TRUE(makeSeparateObjectsFolders(base));
+  const std::string scene = base + "/my scenes/separate objects.3DS", last = base + "/last.tif";
+  Scene* read = readScene(scene.c_str(), 1);
+  ASSERT_NE(read, nullptr);
+  int faces = 0, vertices = 0;
+  for (int i = 0; i < read->meshCount; ++i) {
+    faces += read->meshes[i]->faceCount;
+    vertices += read->meshes[i]->vertexCount;
+  }
+  releaseScene(read);
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  for (bool closed : {false, true}) {
+    SCOPED_TRACE(closed ? "closed" : "to its end");
+    const std::vector<std::string> command =
+        closed ? std::vector<std::string>{program, "--second-mode", "--benchmark"}
+               : std::vector<std::string>{program, "--benchmark", "4", "--all-meshes",
+                                          "--screenshot", last, scene,
+                                          "../my textures/yellow one.tif"};
+    ChildProcess child;
+    ASSERT_TRUE(startCommand(child, command, closed ? DATA_DIR : base + "/empty folder"));
+    if (closed) {
+      const Window window = waitForRunningWindow(client);
+      ASSERT_NE(window, 0u) << child.output;
+      sendDeleteWindow(client, window);
+    }
+    ASSERT_EQ(waitForExit(child, 60000), 0) << child.output;
+    BenchmarkTable table =
+        expectBenchmarkTable(child.output, closed ? 10.0 : 4.0, closed, closed ? 1 : 0);
+    EXPECT_EQ(table["window"].substr(0, 39), "800 x 600 pixels, 16-bit colour (5-6-5)");
+    if (closed) continue;
+    EXPECT_EQ(table["scene"], scene + ": 4 meshes, all drawn joined, " + std::to_string(faces) +
+                                  " faces and " + std::to_string(vertices) + " vertices");
+    EXPECT_EQ(table["texture"], "../my textures/yellow one.tif, 4 x 4");
+    TiffImage saved;
+    EXPECT_TRUE(saved.read(last.c_str()));
+    EXPECT_EQ(saved.pixelBytes, 800 * 600 * 3) << saved.declined;
+  }
+  closeX11Client(client);
+  std::filesystem::remove_all(base);
 }
