@@ -1,6 +1,7 @@
-// The programs' command line, `[--all-meshes] [SCENE [TEXTURE]]`, and the
-// usage text that --help and a mistake print. WinMain gets the command line
-// as one text without the program's name, on every system; it is split into
+// The programs' command line, `[--all-meshes] [--second-mode] [--benchmark
+// [SECONDS] [--screenshot FILE]] [SCENE [TEXTURE]]`, and the usage text that
+// --help and a mistake print. WinMain gets the command line as one text
+// without the program's name, on every system; it is split into
 // words here with Windows' rules, so quoting works the same on both (on Linux
 // the platform layer quotes the words the shell gave).
 #pragma once
@@ -15,6 +16,11 @@ struct CommandLine {
   // files in more than the working folder (app/data_files.h).
   bool scenePathGiven = false;
   bool allMeshes = false;
+  bool secondMode = false;  // start in the second shadow mode
+  // --benchmark: how long the run lasts, 0 when none is asked for; with
+  // --screenshot, the file its last frame goes to.
+  double benchmarkSeconds = 0.0;
+  std::string screenshotPath;
   bool helpAsked = false;
   std::string mistake;  // what was wrong with the command line; empty when nothing
 };

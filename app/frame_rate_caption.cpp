@@ -2,11 +2,13 @@
 // rate, formatted with "%f", into the caption. Ordinary frames read no clock.
 // While F4 shows a part of the frame, that part's name follows the rate, from
 // the frame it is named in and through every refresh, so the caption never
-// shows the rate alone while a part is on view.
+// shows the rate alone while a part is on view. A saved screenshot's name
+// follows the same way, for as long as the screenshot's code leaves it there.
 #include "app/frame_rate_caption.h"
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 float frameCounter = 0.0f;
 uint32_t startTime = 0;
@@ -18,14 +20,22 @@ namespace {
 char rateText[20] = "";
 const char* stepName = nullptr;
 
+std::string savedFileName;  // empty when none is shown
+
 void writeCaption(WindowHandle window) {
-  if (stepName == nullptr) {
+  if (stepName == nullptr && savedFileName.empty()) {
     setWindowText(window, rateText);
     return;
   }
-  char text[64];
-  std::snprintf(text, sizeof text, "%s - %s", rateText, stepName);
-  setWindowText(window, text);
+  std::string text = rateText;
+  if (stepName != nullptr) text = text + " - " + stepName;
+  if (!savedFileName.empty()) text += " - " + savedFileName;
+  setWindowText(window, text.c_str());
+}
+
+// Before the first rate the caption is still the one the window was made with.
+void keepFirstCaption(WindowHandle window) {
+  if (rateText[0] == '\0') std::snprintf(rateText, sizeof rateText, "%s", windowText(window));
 }
 
 }  // namespace
@@ -50,8 +60,13 @@ void updateFrameRateCaption(WindowHandle window) {
 }
 
 void nameFrameStepInCaption(WindowHandle window, const char* name) {
-  // Before the first rate the caption is still the one the window was made with.
-  if (rateText[0] == '\0') std::snprintf(rateText, sizeof rateText, "%s", windowText(window));
+  keepFirstCaption(window);
   stepName = name;
+  writeCaption(window);
+}
+
+void nameSavedFileInCaption(WindowHandle window, const char* name) {
+  keepFirstCaption(window);
+  savedFileName = name != nullptr ? name : "";
   writeCaption(window);
 }

@@ -13,3 +13,6 @@ void updateFrameRateCaption(WindowHandle window);
 // Shows name after the rate ("24.500000 - shadow mask"), at once and at every
 // refresh; a null name gives back the rate alone.
 void nameFrameStepInCaption(WindowHandle window, const char* name);
+// Shows a saved file's name after the rate and the part's name, in the same
+// way; a null name takes it off again.
+void nameSavedFileInCaption(WindowHandle window, const char* name);

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include "app/mouse_navigation.h"
+#include "app/screenshot.h"
 #include "platform/platform.h"
 #include "render/frame_steps.h"
 #include "render/point_light.h"
@@ -88,6 +89,7 @@ void keyDown(uint32_t code, bool repeated) {
   if (code == VK_F1 + 1) secondShadowMode = secondShadowMode == 0 ? 1 : 0;
   if (code == VK_F1 + 2) showVolume = showVolume == 0 ? 1 : 0;
   if (code == VK_F1 + 3) frameStep = static_cast<uint8_t>((frameStep + 1) % frameStepCount);
+  if (code == VK_F1 + 11) askForScreenshot(nullptr);
 }
 
 void keyUp(uint32_t code) {

@@ -1,7 +1,8 @@
 // Keyboard navigation: key messages only record which keys are held (Tab, F2,
-// F3 and F4 switch on a key's first key-down, not on its auto-repeats); once per
-// frame the held keys move the viewer, move the light or turn the view about
-// the eye, all on OpenGL's modelview matrix. Needs the current OpenGL context.
+// F3 and F4 switch, and F12 asks for a screenshot, on a key's first key-down,
+// not on its auto-repeats); once per frame the held keys move the viewer,
+// move the light or turn the view about the eye, all on OpenGL's modelview
+// matrix. Needs the current OpenGL context.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,9 @@
 // has a mesh: it then says what was wrong in a message box and quits with a
 // non-zero code. A texture that is missing, unreadable or of a form the
 // reader declines, or one the GL refuses even scaled, only leaves the mesh
-// untextured, and one line on standard error names the file and the reason.
+// untextured, and one line on standard error names the file and the reason;
+// when start-up stops, that line is left out. --second-mode starts the
+// frame in the second shadow mode.
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -44,18 +46,25 @@ void stopStartUp(const std::string& why) {
   postQuitMessage(startUpFailed);
 }
 
+// What the path names when it is there but no regular file, in the words of
+// a message; null otherwise.
+const char* whatIsThereInstead(const char* path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::exists(status)) return nullptr;
+  if (std::filesystem::is_directory(status)) return "is a folder";
+  if (!std::filesystem::is_regular_file(status)) return "is not a regular file";
+  return nullptr;
+}
+
 // Why the reader gave no scene, in the words of the message. Only a regular
 // file is opened to tell: opening a FIFO would wait for a writer.
-const char* whatIsWrongWith(const char* path) {
+std::string whatIsWrongWith(const char* path) {
+  if (const char* instead = whatIsThereInstead(path)) return std::string(instead) + ".";
   // A path from the root is looked for there, any other from the working folder.
   const char* const notOpened = std::filesystem::path(path).has_root_directory()
                                     ? "could not be opened."
                                     : "could not be opened in the working folder.";
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) return notOpened;
-  if (std::filesystem::is_directory(status)) return "is a folder.";
-  if (!std::filesystem::is_regular_file(status)) return "is not a regular file.";
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return notOpened;
   std::fclose(file);
@@ -82,7 +91,6 @@ void startUp(WindowHandle window) {
   firstStartUpStep(window);
   theTexture = new TiffImage();
   theTexture->read(textureFile);
-  if (theTexture->pixels == nullptr) sayUntextured(textureFile, theTexture->declined);
   if (!setupGLContext(window)) {
     stopStartUp("OpenGL could not be set up on the window.");
     return;
@@ -97,6 +105,11 @@ void startUp(WindowHandle window) {
   if (theScene->meshCount < 1) {
     stopStartUp(std::string("\"") + sceneFile + "\" holds no mesh.");
     return;
+  }
+  // Only once the program goes on does the texture matter enough to mention.
+  if (theTexture->pixels == nullptr) {
+    const char* const instead = whatIsThereInstead(textureFile);
+    sayUntextured(textureFile, instead != nullptr ? instead : theTexture->declined);
   }
   theMesh = meshToDraw(*theScene, sceneFile, theCommandLine.allMeshes);
   Mesh& mesh = *theMesh;
@@ -132,4 +145,5 @@ void startUp(WindowHandle window) {
   }
 
   translateView(0.0f, 0.0f, -200.0f);
+  if (theCommandLine.secondMode) secondShadowMode = 1;
 }

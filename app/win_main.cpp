@@ -3,8 +3,11 @@
 // window, runs start-up, then loops. The loop handles one queued message per
 // pass and draws one frame on every pass that finds the queue empty, so queued
 // messages always go before the next frame; it waits only while the window is
-// minimized, when there is nothing to see.
+// minimized, when there is nothing to see. A benchmark run (--benchmark)
+// draws the frames while it lasts, and its table is printed once the window
+// has gone.
 #include "app/app.h"
+#include "app/benchmark_run.h"
 #include "app/command_line.h"
 #include "app/mouse_navigation.h"
 #include "app/navigation.h"
@@ -35,6 +38,7 @@ intptr_t windowProc(WindowHandle window, uint32_t message, uintptr_t wParam, int
       postQuitMessage(0);
       return 0;
     case WM_CLOSE:
+      finishBenchmarkRun(window);
       onClose(mainWindow);
       return defWindowProc(window, message, wParam, lParam);
     case WM_KEYDOWN:
@@ -103,13 +107,20 @@ int WinMain(InstanceHandle instance, InstanceHandle, char* commandLine, int show
   showWindow(mainWindow, showCommand);
   updateWindow(mainWindow);
   startUp(mainWindow);
+  if (theCommandLine.benchmarkSeconds > 0.0) {
+    startBenchmarkRun(mainWindow, theCommandLine.benchmarkSeconds,
+                      theCommandLine.screenshotPath.c_str());
+  }
   for (;;) {
     if (peekMessage(theMessage)) {
-      if (theMessage.message == WM_QUIT) return static_cast<int>(theMessage.wParam);
+      if (theMessage.message == WM_QUIT)
+        return reportBenchmarkRun(static_cast<int>(theMessage.wParam));
       translateMessage(theMessage);
       dispatchMessage(theMessage);
     } else if (minimized) {
       waitMessage();
+    } else if (benchmarkRunning()) {
+      drawBenchmarkFrame(mainWindow);
     } else {
       renderFrame(mainWindow);
     }

@@ -249,6 +249,9 @@ const char* programName();
 // The folder the running program's file is in, symbolic links resolved on
 // Linux; empty when the system does not tell.
 const char* programFolder();
+// The user's home folder (HOME; on Windows the profile folder, USERPROFILE);
+// empty when the system does not tell.
+const char* userHomeFolder();
 // Whether standard output and error reach the user. A Windows GUI program
 // has them only when started with them redirected or from a console, which
 // it then attaches to; false when started from the desktop.

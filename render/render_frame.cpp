@@ -32,6 +32,7 @@
 #include "app/app.h"
 #include "app/frame_rate_caption.h"
 #include "app/navigation.h"
+#include "app/screenshot.h"
 #include "assets/tiff_image.h"
 #include "gl/gl_context.h"
 #include "render/closed_volume_passes.h"
@@ -168,6 +169,7 @@ void endFrame(WindowHandle window, bool secondMode, const float startUpProjectio
     glLoadMatrixf(startUpProjection);
   }
 
+  saveScreenshotIfAsked(window);
   swapBuffers(GLContext.deviceContext);
   updateFrameRateCaption(window);
   captionFrameStep(window);

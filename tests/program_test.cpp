@@ -6,7 +6,8 @@
 // signal ends it while it says so; without a display it says which one is
 // missing; a texture it cannot use is named on standard error and the mesh
 // drawn untextured; F3 and F4 show how the frame is made. Its command line:
-// --help, mistakes, paths with spaces and --all-meshes.
+// --help, mistakes, paths with spaces and --all-meshes; --benchmark's table,
+// to the end of the run or to a close.
 #include <X11/keysym.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -21,6 +22,9 @@
 #include <tuple>
 #include <vector>
 
+#include "assets/scene_reader.h"
+#include "assets/tiff_image.h"
+#include "support/benchmark_table.h"
 #include "support/box_scene.h"
 #include "support/chunk_writer.h"
 #include "support/process.h"
@@ -135,9 +139,10 @@ TEST(Program, ResizedItsPictureFillsTheWindowWithTheSameFieldOfView) {
   rmdir(folder.c_str());
 }
 
-// Minimizing unmaps the window. Drawing nothing then, the program takes under
-// a tenth of a core; mapped again it draws again, and a close signal still
-// ends it at once while it is minimized.
+// Minimizing unmaps the window. Once it has seen that, the program draws
+// nothing and takes under a tenth of a core for the two seconds after; mapped
+// again it draws again (its next rate counts the wait, so the caption
+// changes), and a close signal still ends it while it is minimized.
 TEST(Program, MinimizedItWaitsAndACloseSignalStillEndsIt) {
   X11Client client;
   ASSERT_TRUE(openX11Client(client));
@@ -147,18 +152,22 @@ TEST(Program, MinimizedItWaitsAndACloseSignalStillEndsIt) {
   ASSERT_NE(window, 0u) << child.output;
   for (bool last : {false, true}) {
     mapWindow(client, window, false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (coreShare(child, 250) >= 0.1 && std::chrono::steady_clock::now() < deadline) {
+    }
     const double share = coreShare(child, 2000);
     std::printf("minimized: %.3f of a core\n", share);
     EXPECT_LT(share, 0.1);
     if (last) break;
     const std::string rate = windowName(client, window);
     mapWindow(client, window, true);
-    waitForFrames(client, window);
+    const auto drawn = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (windowName(client, window) == rate && std::chrono::steady_clock::now() < drawn)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_NE(windowName(client, window), rate) << "restored, it should draw again";
   }
   signalProgram(child, SIGTERM);
-  EXPECT_EQ(waitForExit(child, 1000), 0) << child.output;
+  EXPECT_EQ(waitForExit(child, 10000), 0) << child.output;
   closeX11Client(client);
 }
 
@@ -203,6 +212,8 @@ TEST(Program, SceneThatIsNoRegularFileIsNamedForWhatItIs) {
     }
     EXPECT_EQ(waitForExit(child, box != 0 ? 20000 : 100), 1) << child.output;
     EXPECT_NE(child.output.find(scene.said), std::string::npos) << child.output;
+    // The folder holds no txt.tif either; with no scene to draw, that is no news.
+    EXPECT_EQ(child.output.find("untextured"), std::string::npos) << child.output;
     unlink(path.c_str());
     rmdir(path.c_str());
     rmdir(folder.c_str());
@@ -261,9 +272,13 @@ TEST(Program, WithoutItsSceneFileItSaysSoAndExitsNonZero) {
 TEST(Program, HelpAndMistakesAnswerWithoutAWindow) {
   const std::tuple<const char*, const char*, int, std::vector<const char*>> cases[] = {
       {"demo_windowed", "--help", 0,
-       {"Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n", "F2", "left drag"}},
+       {"Usage: demo_windowed [OPTION]... [SCENE [TEXTURE]]\n", "F2", "--second-mode",
+        "--benchmark [SECONDS]", "--screenshot FILE", "F12", "left drag"}},
       {"demo_fullscreen", "--bogus", 2, {"demo_fullscreen: unknown option \"--bogus\"\nUsage: "}},
       {"demo_windowed", "a b c", 2, {"\"c\" is one too many\nUsage: "}},
+      {"demo_windowed", "--screenshot a.tif", 2, {"--screenshot saves the last frame of a"}},
+      {"demo_windowed", "--benchmark 1 --screenshot", 2, {"--screenshot needs the file"}},
+      {"demo_windowed", "--benchmark 0 x.3DS", 2, {"--benchmark takes a number of seconds"}},
   };
   for (const auto& [name, arguments, exitCode, says] : cases) {
     ChildProcess child;
@@ -304,10 +319,11 @@ TEST(Program, AllMeshesFromPathsWithSpacesShadowsEveryObjectAsTheRayCastDoes) {
   std::filesystem::remove_all(base);
 }
 
-// A JPEG texture, which the reader declines: the line on standard error names
-// it and says why, and the picture is the one a plain white texture gives,
-// since the frame multiplies the texture in; that is, untextured. (Handed
-// on as zeros, as it once was, it drew the mesh black.)
+// A JPEG texture, which the reader declines, and a folder in the texture's
+// place: the line on standard error names it and says why, and the picture is
+// the one a plain white texture gives, since the frame multiplies the texture
+// in; that is, untextured. (Handed on as zeros, as it once was, it drew the
+// mesh black.)
 TEST(Program, DeclinedTextureIsNamedAndTheMeshDrawnUntextured) {
   const std::string folder = makeFolder();
   std::filesystem::copy_file(std::string(DATA_DIR) + "/shadow2.3DS", folder + "/shadow2.3DS");
@@ -316,25 +332,81 @@ TEST(Program, DeclinedTextureIsNamedAndTheMeshDrawnUntextured) {
   ASSERT_EQ(std::system(("cd '" + folder + "' && tiffcp -r 16 -c jpeg white.tif jpeg.tif").c_str()), 0);
   X11Client client;
   ASSERT_TRUE(openX11Client(client));
-  std::vector<uint32_t> pictures[2];
-  std::string said[2];
-  for (int white = 0; white < 2; ++white) {
-    std::filesystem::copy_file(folder + (white ? "/white.tif" : "/jpeg.tif"), folder + "/txt.tif",
-                               std::filesystem::copy_options::overwrite_existing);
+  const std::pair<const char*, const char*> textures[] = {
+      {"white.tif", ""},
+      {"jpeg.tif", "txt.tif: JPEG compression is not supported; the mesh is drawn untextured.\n"},
+      {"", "txt.tif: is a folder; the mesh is drawn untextured.\n"},
+  };
+  std::vector<uint32_t> white;
+  for (const auto& [texture, said] : textures) {
+    SCOPED_TRACE(*texture != 0 ? texture : "folder");
+    std::filesystem::remove_all(folder + "/txt.tif");
+    if (*texture != 0)
+      std::filesystem::copy_file(folder + "/" + texture, folder + "/txt.tif");
+    else
+      std::filesystem::create_directory(folder + "/txt.tif");
     ChildProcess child;
     ASSERT_TRUE(startProgram(child, program, folder));
     Window window = waitForRunningWindow(client);
-    pictures[white] = readWindowPixels(client, window, 800, 600);
+    const std::vector<uint32_t> picture = readWindowPixels(client, window, 800, 600);
     sendDeleteWindow(client, window);
     EXPECT_EQ(waitForExit(child, 20000), 0) << child.output;
-    said[white] = child.output;
+    if (*said != 0)
+      EXPECT_NE(child.output.find(said), std::string::npos) << child.output;
+    else
+      EXPECT_EQ(child.output.find("untextured"), std::string::npos) << child.output;
+    ASSERT_EQ(picture.size(), 800u * 600u);
+    if (white.empty()) white = picture;
+    EXPECT_TRUE(picture == white) << "the picture differs from white's";
   }
-  EXPECT_NE(said[0].find("txt.tif: JPEG compression is not supported; the mesh is drawn untextured.\n"),
-            std::string::npos)
-      << said[0];
-  EXPECT_EQ(said[1].find("untextured"), std::string::npos) << said[1];
-  ASSERT_EQ(pictures[0].size(), 800u * 600u);
-  EXPECT_TRUE(pictures[0] == pictures[1]) << "the declined texture's picture differs from white's";
   closeX11Client(client);
   std::filesystem::remove_all(folder);
+}
+
+// A run to its end, with --all-meshes, a scene, a texture and --screenshot:
+// both modes, the joined mesh's size, and the last frame saved at the
+// window's size. A run closed by the window manager while it draws, started
+// in the second mode: the table of that mode's frames alone, and zero.
+TEST(Program, BenchmarkPrintsATableOfBothModesAndACloseEndsItWithTheTableSoFar) {
+  const std::string base = makeFolder();
+  ASSERT_TRUE(makeSeparateObjectsFolders(base));
+  const std::string scene = base + "/my scenes/separate objects.3DS", last = base + "/last.tif";
+  Scene* read = readScene(scene.c_str(), 1);
+  ASSERT_NE(read, nullptr);
+  int faces = 0, vertices = 0;
+  for (int i = 0; i < read->meshCount; ++i) {
+    faces += read->meshes[i]->faceCount;
+    vertices += read->meshes[i]->vertexCount;
+  }
+  releaseScene(read);
+  X11Client client;
+  ASSERT_TRUE(openX11Client(client));
+  for (bool closed : {false, true}) {
+    SCOPED_TRACE(closed ? "closed" : "to its end");
+    const std::vector<std::string> command =
+        closed ? std::vector<std::string>{program, "--second-mode", "--benchmark"}
+               : std::vector<std::string>{program, "--benchmark", "4", "--all-meshes",
+                                          "--screenshot", last, scene,
+                                          "../my textures/yellow one.tif"};
+    ChildProcess child;
+    ASSERT_TRUE(startCommand(child, command, closed ? DATA_DIR : base + "/empty folder"));
+    if (closed) {
+      const Window window = waitForRunningWindow(client);
+      ASSERT_NE(window, 0u) << child.output;
+      sendDeleteWindow(client, window);
+    }
+    ASSERT_EQ(waitForExit(child, 60000), 0) << child.output;
+    BenchmarkTable table =
+        expectBenchmarkTable(child.output, closed ? 10.0 : 4.0, closed, closed ? 1 : 0);
+    EXPECT_EQ(table["window"].substr(0, 39), "800 x 600 pixels, 16-bit colour (5-6-5)");
+    if (closed) continue;
+    EXPECT_EQ(table["scene"], scene + ": 4 meshes, all drawn joined, " + std::to_string(faces) +
+                                  " faces and " + std::to_string(vertices) + " vertices");
+    EXPECT_EQ(table["texture"], "../my textures/yellow one.tif, 4 x 4");
+    TiffImage saved;
+    EXPECT_TRUE(saved.read(last.c_str()));
+    EXPECT_EQ(saved.pixelBytes, 800 * 600 * 3) << saved.declined;
+  }
+  closeX11Client(client);
+  std::filesystem::remove_all(base);
 }

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -180,6 +182,23 @@ TEST(TiffOracle, EveryFormToolsWriteReadsAsLibtiffsRgbaOrIsDeclined) {
   ASSERT_TRUE(runIn(folder, im + alpha + "-depth 8 -compress none rgba.tif"));
   ASSERT_TRUE(runIn(folder, im + "-depth 16 -compress none rgb16.tif"));
   ASSERT_TRUE(runIn(folder, im + "-monochrome -compress group4 g4.tif"));
+  // A palette whose ColorMap holds 8-bit values, every entry at most 255, as
+  // some writers store it, indexed by the grey picture; libtiff then takes
+  // the map as 8-bit, and a 255 in it must not make it a 16-bit one.
+  std::ifstream greyFile(folder + "/grey.raw", std::ios::binary);
+  const std::vector<uint8_t> grey((std::istreambuf_iterator<char>(greyFile)),
+                                  std::istreambuf_iterator<char>());
+  ASSERT_EQ(grey.size(), 96u * 64u);
+  TiffParts palette = makeTiffParts({96, 64, 1}, grey);
+  findEntry(palette, 262)->values = {3};
+  TiffEntry colourMap{320, tiffShort, {}};
+  for (uint32_t colour = 0; colour < 3; ++colour)
+    for (uint32_t i = 0; i < 256; ++i)
+      colourMap.values.push_back(colour == 0 ? i : colour == 1 ? 255 - i : i * 3 % 256);
+  palette.entries.push_back(colourMap);
+  std::sort(palette.entries.begin(), palette.entries.end(),
+            [](const TiffEntry& a, const TiffEntry& b) { return a.tag < b.tag; });
+  ASSERT_TRUE(writeFileBytes((folder + "/palette8map.tif").c_str(), assembleTiff(palette)));
   // No tool writes the older Deflate code 32946 now; its stream is the same,
   // so the Compression entry of tiffcp's file is changed, and tiffinfo names it.
   const std::string compression = "\\x03\\x01\\x03\\x00\\x01\\x00\\x00\\x00";
@@ -227,6 +246,7 @@ TEST(TiffOracle, EveryFormToolsWriteReadsAsLibtiffsRgbaOrIsDeclined) {
       {"palette, 4-bit, LZW", im + "-colors 16 -type palette -compress lzw" + to, ""},
       {"palette, 2-bit, PackBits", im + "-colors 4 -type palette -compress rle" + to, ""},
       {"palette, 1-bit", im + "-colors 2 -type palette -compress none" + to, ""},
+      {"palette, 8-bit map", "cp palette8map.tif" + to, ""},
       {"tiled", "tiffcp -t rgb.tif" + to, "tiled images are not supported"},
       {"JPEG", "tiffcp -r 16 -c jpeg rgb.tif" + to, "JPEG compression is not supported"},
       {"CCITT Group 4", "cp g4.tif" + to, "CCITT Group 4 compression is not supported"},

@@ -9,7 +9,8 @@
 // window it falls back to without one; the picture itself, judged against the
 // CPU ray cast of a synthetic scene at every pixel, also after a resize, and
 // of the bundled scene on a grid of pixels; F3 and F4; the command line:
-// --help and mistakes, paths with spaces and --all-meshes.
+// --help and mistakes, paths with spaces and --all-meshes; --benchmark's
+// table, to the end of the run or to a close.
 // Windows' own view (class, caption, message box, screen mode) comes from
 // win32_probe.exe, run in the same private prefix.
 #include <X11/keysym.h>
@@ -32,6 +33,7 @@
 
 #include "assets/scene_reader.h"
 #include "shadow/normals.h"
+#include "support/benchmark_table.h"
 #include "support/box_scene.h"
 #include "support/chunk_writer.h"
 #include "support/file_tree.h"
@@ -233,7 +235,10 @@ TEST_F(WineProgram, MinimizedItTakesUnderATenthOfACore) {
   probeSays("window");
   const std::string minimized = probeSays("minimize");
   EXPECT_NE(minimized.find("iconic: 1"), std::string::npos) << minimized;
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Until the program has seen it and stopped drawing; then for two seconds.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (coreShare(demo, 250) >= 0.1 && std::chrono::steady_clock::now() < deadline) {
+  }
   const double share = coreShare(demo, 2000);
   std::printf("minimized: %.3f of a core\n", share);
   EXPECT_LT(share, 0.1);
@@ -290,6 +295,8 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
     std::string box = probeSays("messagebox");
     EXPECT_NE(box.find(std::string("text: ") + c.says + "\n"), std::string::npos) << box;
     EXPECT_EQ(waitForExit(demo, 20000), 1) << demo.output;
+    // No texture either; with no scene to draw, that is no news.
+    EXPECT_EQ(demo.output.find("untextured"), std::string::npos) << demo.output;
   }
   std::remove(scene.c_str());
   rmdir(folder);
@@ -300,7 +307,7 @@ TEST_F(WineProgram, StartUpFailuresShowTheMessageBoxAndExitWithOne) {
 TEST_F(WineProgram, HelpAndMistakesAnswerOnTheStreamsOrInAMessageBox) {
   const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
       {{wineRun, wineWindowed, "--help"}, 0,
-       "Usage: demo_windowed [--all-meshes] [SCENE [TEXTURE]]\n"},
+       "Usage: demo_windowed [OPTION]... [SCENE [TEXTURE]]\n"},
       {{wineRun, "start", "/wait", "/unix", wineFullScreen, "--bogus"}, 2,
        "text: demo_fullscreen: unknown option \"--bogus\"\nUsage: "},
   };
@@ -560,6 +567,28 @@ TEST_F(WineProgram, F3ShowsTheVolumeAndF4TheFrameAPassAtATime) {
                      moveFocus(client_, window);
                      expectViewKeys(client_, window, drawn, width, height);
                    });
+}
+
+// A run to its end and a run closed by the window manager while it draws:
+// the table on the output Wine hands the program, with both modes, or with
+// the first alone after the close, and zero.
+TEST_F(WineProgram, BenchmarkPrintsATableOfBothModesAndACloseEndsItWithTheTableSoFar) {
+  for (bool closed : {false, true}) {
+    SCOPED_TRACE(closed ? "closed" : "to its end");
+    ChildProcess demo;
+    std::vector<std::string> command{wineRun, wineWindowed, "--benchmark"};
+    if (!closed) command.push_back("4");
+    ASSERT_TRUE(startCommand(demo, command, DATA_DIR));
+    if (closed) {
+      probeSays("window");
+      const Window window = waitForWindow(client_, "demo_windowed.exe", 10000);
+      ASSERT_NE(window, 0u);
+      waitForFrames(client_, window);
+      sendDeleteWindow(client_, window);
+    }
+    ASSERT_EQ(waitForExit(demo, 60000), 0) << demo.output;
+    expectBenchmarkTable(demo.output, closed ? 10.0 : 4.0, closed, 0);
+  }
 }
 
 // The Linux program test's scene of separate objects, from an empty working

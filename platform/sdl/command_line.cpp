@@ -2,9 +2,14 @@
 // each word quoted by Windows' rules, so that splitting the text by those
 // rules gives every word back unchanged, spaces, quotes and backslashes
 // included. Standard output and error are the process's own. The program's
-// folder is SDL's base path, which on Linux is /proc/self/exe's.
+// folder is SDL's base path, which on Linux is /proc/self/exe's; the home
+// folder is HOME, or the user's entry in the password database without it.
 #include <SDL.h>
 #include <errno.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <string>
 
@@ -52,6 +57,16 @@ const char* programFolder() {
     SDL_free(base);
     if (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
+  }();
+  return folder.c_str();
+}
+
+const char* userHomeFolder() {
+  static const std::string folder = [] {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') return std::string(home);
+    const passwd* user = getpwuid(getuid());
+    return std::string(user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "");
   }();
   return folder.c_str();
 }

@@ -1,5 +1,6 @@
-// The command line, the program's name and folder, and standard streams on
-// Win32.
+// The command line, the program's name and folder, the user's profile folder
+// (USERPROFILE: shell32's folder lookup would add a DLL to the programs'
+// imports) and standard streams on Win32.
 //
 // The command line is the process's own without the program's name, as
 // WinMain is given it. A GUI program gets standard output and error only
@@ -61,6 +62,19 @@ const char* programFolder() {
     const std::string& path = programPath();
     const size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
+  }();
+  return folder.c_str();
+}
+
+const char* userHomeFolder() {
+  static const std::string folder = [] {
+    std::string text(MAX_PATH, '\0');
+    DWORD length = GetEnvironmentVariableA("USERPROFILE", text.data(), MAX_PATH);
+    if (length >= MAX_PATH) {
+      text.resize(length);
+      length = GetEnvironmentVariableA("USERPROFILE", text.data(), length);
+    }
+    return length < text.size() ? text.substr(0, length) : std::string();
   }();
   return folder.c_str();
 }

@@ -93,7 +93,8 @@ Window waitForRunningWindow(X11Client& client, int timeoutMs) {
 void waitForFrames(X11Client& client, Window window) {
   for (int turn = 0; turn < 2; ++turn) {
     const std::string caption = windowName(client, window);
-    for (int tries = 0; tries < 250 && windowName(client, window) == caption; ++tries)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (windowName(client, window) == caption && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }

@@ -28,7 +28,8 @@ Window waitForUnclassedWindow(X11Client& client, const std::string& name, int ti
 // then shows a frame rate instead of "Shadow Volume". 0 after timeoutMs.
 Window waitForRunningWindow(X11Client& client, int timeoutMs = 30000);
 // Until the window's caption has changed twice, so at least ten frames have
-// been drawn since; five seconds at most for each change.
+// been drawn since; twenty seconds at most for each change, which a machine
+// busy with other work may need.
 void waitForFrames(X11Client& client, Window window);
 // True when another client could take the keyboard, that is nobody holds it.
 bool keyboardIsFree(X11Client& client);
