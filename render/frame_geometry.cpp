@@ -108,18 +108,47 @@ void shadeVertices(FrameGeometry& geometry, const FrameInputs& in) {
 // which is made white in the end anyway. False for a mesh without vertices.
 bool planeBeyondTheMesh(const FrameInputs& in, double plane[4]) {
   const double* m = in.modelview;
-  double farthest = -HUGE_VAL;
-  for (int32_t i = 0; i < in.vertexCount; ++i) {
-    const Vec3& v = in.vertices[i];
-    farthest = std::max(farthest, -(m[2] * v.x + m[6] * v.y + m[10] * v.z + m[14]));
-  }
-  if (!std::isfinite(farthest)) return false;
-  const double beyond = farthest + 1e-3 * (std::fabs(farthest) + 1.0);
+  double farthest[2] = {-HUGE_VAL, -HUGE_VAL};
+  const size_t count = static_cast<size_t>(in.vertexCount);
+  onTwoCores([&](int part) {
+    double found = -HUGE_VAL;
+    for (size_t i = partBegin(count, part); i < partEnd(count, part); ++i) {
+      const Vec3& v = in.vertices[i];
+      found = std::max(found, -(m[2] * v.x + m[6] * v.y + m[10] * v.z + m[14]));
+    }
+    farthest[part] = found;
+  });
+  const double beyondAll = std::max(farthest[0], farthest[1]);
+  if (!std::isfinite(beyondAll)) return false;
+  const double beyond = beyondAll + 1e-3 * (std::fabs(beyondAll) + 1.0);
   plane[0] = m[2];
   plane[1] = m[6];
   plane[2] = m[10];
   plane[3] = m[14] + beyond;
   return true;
+}
+
+// The tiles the sides seen from outside reach, the triangles shared between
+// both cores, each marking tiles of its own; the two are joined after.
+void reachTheSides(FrameGeometry& geometry) {
+  const std::vector<Vec4>& sides = geometry.closedFront;
+  const size_t count = sides.size() / 3;
+  ScreenTiles second = geometry.tiles;
+  onTwoCores([&](int part) {
+    ScreenTiles& tiles = part == 0 ? geometry.tiles : second;
+    for (size_t t = partBegin(count, part); t < partEnd(count, part); ++t) {
+      double corners[3][4];
+      for (int n = 0; n < 3; ++n) {
+        const Vec4& v = sides[3 * t + static_cast<size_t>(n)];
+        corners[n][0] = v.x;
+        corners[n][1] = v.y;
+        corners[n][2] = v.z;
+        corners[n][3] = v.w;
+      }
+      reachTriangle(tiles, corners);
+    }
+  });
+  for (size_t n = 0; n < second.reached.size(); ++n) geometry.tiles.reached[n] |= second.reached[n];
 }
 
 bool countingFromTheEyeIsRight(const FrameGeometry& geometry, const ShadowVolume& volume) {
@@ -145,18 +174,7 @@ void planTheCount(FrameGeometry& geometry, const FrameInputs& in) {
       geometry.cutBeyondMesh = planeBeyondTheMesh(in, geometry.beyondMesh);
       if (geometry.cutBeyondMesh)
         std::copy(geometry.beyondMesh, geometry.beyondMesh + 4, geometry.tiles.keep);
-      const std::vector<Vec4>& sides = geometry.closedFront;
-      for (size_t t = 0; t + 3 <= sides.size(); t += 3) {
-        double corners[3][4];
-        for (int n = 0; n < 3; ++n) {
-          const Vec4& v = sides[t + static_cast<size_t>(n)];
-          corners[n][0] = v.x;
-          corners[n][1] = v.y;
-          corners[n][2] = v.z;
-          corners[n][3] = v.w;
-        }
-        reachTriangle(geometry.tiles, corners);
-      }
+      reachTheSides(geometry);
     } else {
       reachEveryTile(geometry.tiles);
     }
@@ -240,6 +258,11 @@ void findVolumes(FrameGeometry& geometry, const FrameInputs& now, const ShadowVo
   }
   if (!known.plan) planTheCount(geometry, now);
   known.closed = known.closedSides = known.plan = volume != nullptr;
+  // Only a count from behind the surface, and the view of the volume, take
+  // the cap at infinity.
+  if (volume != nullptr && !geometry.closed.darkCapFound &&
+      (!geometry.countFromTheEye || showVolume != 0))
+    findDarkCap(*volume, geometry.closed, onTwoCores);
 }
 
 }  // namespace

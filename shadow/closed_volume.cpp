@@ -240,15 +240,15 @@ void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolum
   closed.lightCap.clear();
   closed.darkCap.clear();
   closed.atInfinity.clear();
+  closed.darkCapFound = false;
   const Arrays arrays{volume};
   const ClosedVolumeTable& table = volume.closedTable;
   if (!arrays.ready()) return;
   const size_t faceCount = table.casting.size();
-  const size_t vertexCount = static_cast<size_t>(arrays.vertexCount());
   closed.litFaces.resize(faceCount);
-  closed.atInfinity.resize(vertexCount);
   size_t litCount[2] = {0, 0};
   run([&](int part) {
+    size_t count = 0;  // kept apart from the other part's until the end
     for (size_t k = partBegin(faceCount, part); k < partEnd(faceCount, part); ++k) {
       Face f;
       Vec3 corner[3];
@@ -256,35 +256,27 @@ void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolum
                        arrays.face(static_cast<int32_t>(k), f, corner) &&
                        facesLight(corner[0], corner[1], corner[2], light);
       closed.litFaces[k] = lit;
-      litCount[part] += lit;
+      count += lit;
     }
-    for (size_t v = partBegin(vertexCount, part); v < partEnd(vertexCount, part); ++v)
-      closed.atInfinity[v] = atInfinity(arrays.vertex(static_cast<int32_t>(v)), light);
+    litCount[part] = count;
   });
 
-  // Both caps from the faces just found, each half written in place after
-  // the one before it; and the sides, each half's edges into a list of its own.
+  // The light cap from the faces just found, each half written in place
+  // after the one before it; and the sides, each half's edges into a list of
+  // its own.
   closed.lightCap.resize(3 * (litCount[0] + litCount[1]));
-  closed.darkCap.resize(closed.lightCap.size());
   std::vector<ClosedSide> secondSides;
   const size_t edgeCount = table.edges.size();
   run([&](int part) {
     uint32_t* lightCap = closed.lightCap.data() + (part == 0 ? 0 : 3 * litCount[0]);
-    uint32_t* darkCap = closed.darkCap.data() + (part == 0 ? 0 : 3 * litCount[0]);
     for (size_t k = partBegin(faceCount, part); k < partEnd(faceCount, part); ++k) {
       if (closed.litFaces[k] == 0) continue;
       Face f;
       std::memcpy(&f, volume.faceArray + static_cast<ptrdiff_t>(k) * volume.faceArrayStride,
                   sizeof f);
-      const uint32_t c[3] = {static_cast<uint32_t>(f.corner[0]),
-                             static_cast<uint32_t>(f.corner[1]),
-                             static_cast<uint32_t>(f.corner[2])};
-      *lightCap++ = c[0];
-      *lightCap++ = c[1];
-      *lightCap++ = c[2];
-      *darkCap++ = c[0];
-      *darkCap++ = c[2];
-      *darkCap++ = c[1];
+      *lightCap++ = static_cast<uint32_t>(f.corner[0]);
+      *lightCap++ = static_cast<uint32_t>(f.corner[1]);
+      *lightCap++ = static_cast<uint32_t>(f.corner[2]);
     }
 
     // Each face's +1 or -1 by the way it runs the edge, without a branch: the
@@ -312,6 +304,24 @@ void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolum
     }
   });
   closed.sides.insert(closed.sides.end(), secondSides.begin(), secondSides.end());
+}
+
+void findDarkCap(const ShadowVolume& volume, ClosedVolume& closed, const TwoParts& run) {
+  const Arrays arrays{volume};
+  closed.darkCapFound = true;
+  closed.atInfinity.resize(static_cast<size_t>(arrays.ready() ? arrays.vertexCount() : 0));
+  closed.darkCap.resize(closed.lightCap.size());
+  const size_t vertexCount = closed.atInfinity.size();
+  const size_t faceCount = closed.lightCap.size() / 3;
+  run([&](int part) {
+    for (size_t v = partBegin(vertexCount, part); v < partEnd(vertexCount, part); ++v)
+      closed.atInfinity[v] = atInfinity(arrays.vertex(static_cast<int32_t>(v)), closed.light);
+    for (size_t k = partBegin(faceCount, part); k < partEnd(faceCount, part); ++k) {
+      closed.darkCap[3 * k] = closed.lightCap[3 * k];
+      closed.darkCap[3 * k + 1] = closed.lightCap[3 * k + 2];
+      closed.darkCap[3 * k + 2] = closed.lightCap[3 * k + 1];
+    }
+  });
 }
 
 void closedSideTriangles(const ClosedVolume& closed, const Vec3& eye, bool frontFaces,

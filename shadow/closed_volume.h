@@ -77,20 +77,26 @@ struct ClosedVolume {
   // cap lands on exactly the depths it stored.
   std::vector<uint32_t> lightCap;
   // The same faces wound the other way, as indices into atInfinity: seen
-  // from any eye they face away, so a ray only ever leaves by them.
+  // from any eye they face away, so a ray only ever leaves by them. Only
+  // a count from behind the surface meets them, so they are found apart
+  // (findDarkCap), and only where needed.
   std::vector<uint32_t> darkCap;
   std::vector<Vec4> atInfinity;  // per vertex: the point at infinity away from the light
+  bool darkCapFound = false;
 };
 
 // Fills closed for the light: the faces that face it, the sides they leave
 // on each edge (as many quads there as faces run it one way beyond those that
-// run it the other way, none where they cancel) and both caps. A face with its
+// run it the other way, none where they cancel) and the light cap. A face with its
 // corners exactly in a line, naming a vertex outside the array or with a
 // coordinate that is not finite casts nothing: it is neither cap nor side.
 // Everything empty until the vertex and face arrays are both set. Faces,
 // vertices and edges are visited in two halves, as run runs them.
 void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolume& closed,
                       const TwoParts& run = oneAfterTheOther);
+// Adds the dark cap to a closed volume that findClosedVolume filled.
+void findDarkCap(const ShadowVolume& volume, ClosedVolume& closed,
+                 const TwoParts& run = oneAfterTheOther);
 
 // The sides of one facing, as triangles appended to triangles: those whose
 // outside the eye sees (frontFaces; a ray from the eye enters the volume by

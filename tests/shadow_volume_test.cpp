@@ -347,6 +347,7 @@ TEST(ShadowVolumeClosed, CapsAndSidesCloseUpForAnyTriangleMesh) {
       const Vec3 eye{place(random), place(random), place(random)};
       ClosedVolume closed;
       findClosedVolume(volume, lamp, closed);
+      findDarkCap(volume, closed);
       // Every triangle as its corners, each finite or at infinity.
       std::vector<Corner> corners;
       for (uint32_t v : closed.lightCap) {
