@@ -80,6 +80,67 @@ void findFaceIndices(FrameGeometry& geometry, const FrameInputs& in) {
   geometry.faceIndexCount = static_cast<int32_t>(geometry.soundFaces.size());
 }
 
+// A face sends no fragment when no pixel's centre lies within its bounds in
+// the window: every sample it could cover lies within them. That is decided
+// from window coordinates worked out here in double precision from the
+// matrices the GL holds, which the GL's own single-precision ones (snapped
+// to a 256th of a pixel) miss by far less than the margin. Only a face whose
+// corners all lie between the near and far planes, and not far outside the
+// view, is judged: no clipping changes its shape, and its coordinates stay
+// small. Any other face is kept.
+constexpr double sampleMargin = 1.0 / 32.0;  // pixels
+constexpr double judgedBeyondView = 4.0;     // how far out, in view widths
+
+void findFacesInView(FrameGeometry& geometry, const FrameInputs& in) {
+  double clip[16];
+  clipFromModel(in.projection, in.modelview, clip);
+  const double left = in.viewport[0], bottom = in.viewport[1];
+  const double width = in.viewport[2], height = in.viewport[3];
+  const size_t vertexCount = static_cast<size_t>(in.vertexCount);
+  std::vector<FrameGeometry::WindowPoint>& points = geometry.windowPoints;
+  points.resize(vertexCount);
+  const size_t faceCount = static_cast<size_t>(geometry.faceIndexCount / 3);
+  std::vector<uint32_t> secondHalf;
+  onTwoCores([&](int part) {
+    for (size_t i = partBegin(vertexCount, part); i < partEnd(vertexCount, part); ++i) {
+      const Vec3& v = in.vertices[i];
+      double c[4];
+      for (int row = 0; row < 4; ++row)
+        c[row] = clip[row] * v.x + clip[4 + row] * v.y + clip[8 + row] * v.z + clip[12 + row];
+      const double reach = judgedBeyondView * c[3];
+      const bool judged = c[3] > 0.0 && c[2] >= -c[3] && c[2] <= c[3] && std::fabs(c[0]) <= reach &&
+                          std::fabs(c[1]) <= reach;
+      points[i] = judged ? FrameGeometry::WindowPoint{
+                               static_cast<float>(left + (c[0] / c[3] + 1.0) * 0.5 * width),
+                               static_cast<float>(bottom + (c[1] / c[3] + 1.0) * 0.5 * height)}
+                         : FrameGeometry::WindowPoint{NAN, NAN};
+    }
+  });
+  // Whether a pixel centre (n + 0.5) lies in [low, high], n from first to last.
+  const auto holdsCentre = [](double low, double high, double first, double last) {
+    const double from = std::max(std::ceil(low - sampleMargin - 0.5), first);
+    const double to = std::min(std::floor(high + sampleMargin - 0.5), last);
+    return from <= to;
+  };
+  onTwoCores([&](int part) {
+    std::vector<uint32_t>& kept = part == 0 ? geometry.facesInView : secondHalf;
+    kept.clear();
+    for (size_t f = partBegin(faceCount, part); f < partEnd(faceCount, part); ++f) {
+      const uint32_t* corner = geometry.faceIndices + 3 * f;
+      const FrameGeometry::WindowPoint& a = points[corner[0]];
+      const FrameGeometry::WindowPoint& b = points[corner[1]];
+      const FrameGeometry::WindowPoint& c = points[corner[2]];
+      const bool judged = !std::isnan(a.x) && !std::isnan(b.x) && !std::isnan(c.x);
+      if (!judged || (holdsCentre(std::min({a.x, b.x, c.x}), std::max({a.x, b.x, c.x}), left,
+                                  left + width - 1.0) &&
+                      holdsCentre(std::min({a.y, b.y, c.y}), std::max({a.y, b.y, c.y}), bottom,
+                                  bottom + height - 1.0)))
+        kept.insert(kept.end(), corner, corner + 3);
+    }
+  });
+  geometry.facesInView.insert(geometry.facesInView.end(), secondHalf.begin(), secondHalf.end());
+}
+
 // Each vertex once: its colour depends on its normal, its position and the
 // light alone, so a vertex several faces share gets one colour for all.
 void shadeVertices(FrameGeometry& geometry, const FrameInputs& in) {
@@ -199,20 +260,22 @@ void prepareFrameGeometry(FrameGeometry& geometry, const Mesh* mesh, const Shado
                              now.extrusionLength != was.extrusionLength;
   const bool lightMoved = volumeChanged || !same(now.light, was.light);
   const bool eyeMoved = lightMoved || !same(now.eye, was.eye);
-  const bool viewChanged =
-      eyeMoved || std::memcmp(now.projection, was.projection, sizeof now.projection) != 0 ||
-      std::memcmp(now.modelview, was.modelview, sizeof now.modelview) != 0 ||
-      std::memcmp(now.viewport, was.viewport, sizeof now.viewport) != 0;
+  const bool viewChanged = meshChanged ||
+                           std::memcmp(now.projection, was.projection, sizeof now.projection) != 0 ||
+                           std::memcmp(now.modelview, was.modelview, sizeof now.modelview) != 0 ||
+                           std::memcmp(now.viewport, was.viewport, sizeof now.viewport) != 0;
   FrameGeometry::Known& known = geometry.known;
   if (meshChanged) known.faces = false;
+  if (viewChanged) known.facesInView = false;
   if (lightMoved) known.colours = known.silhouette = known.closed = false;
   if (eyeMoved) known.openSides = known.closedSides = false;
-  if (viewChanged) known.plan = false;
+  if (eyeMoved || viewChanged) known.plan = false;
   geometry.madeFrom = now;
   geometry.made = true;
 
   if (!known.faces) findFaceIndices(geometry, now);
-  known.faces = true;
+  if (!known.facesInView) findFacesInView(geometry, now);
+  known.faces = known.facesInView = true;
   // The colours and the volume are each worked out on both cores: at the
   // top of the frame the GL has finished the last one, so both are free
   // (the renderer draws on both once the passes start).

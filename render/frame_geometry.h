@@ -45,6 +45,7 @@ struct FrameGeometry {
   // Which parts are up to date with madeFrom.
   struct Known {
     bool faces = false;
+    bool facesInView = false;
     bool colours = false;
     bool silhouette = false;
     bool openSides = false;
@@ -58,6 +59,16 @@ struct FrameGeometry {
   const uint32_t* faceIndices = nullptr;
   int32_t faceIndexCount = 0;
   std::vector<uint32_t> soundFaces;
+  // Of those, in the same order, the faces that can put a fragment on the
+  // window in this view: the mesh's passes send these. A face left out would
+  // have covered no pixel's centre, so leaving it out changes no pixel; at a
+  // million faces most faces are smaller than a pixel and cover none.
+  std::vector<uint32_t> facesInView;
+  struct WindowPoint {
+    float x;  // NaN where the vertex is not surely in view
+    float y;
+  };
+  std::vector<WindowPoint> windowPoints;  // per vertex, for finding facesInView
 
   std::vector<Vec3> colours;  // per vertex, lit by the light; empty without normals
 

@@ -55,8 +55,8 @@ constexpr float shadowGrey = 0.52f;
 void sendMesh(const Mesh* mesh, const FrameGeometry& geometry, const Vec3* colours,
               const TexCoord* texCoords) {
   if (mesh == nullptr) return;
-  sendIndexedTriangles(mesh->vertices, 0, geometry.faceIndices, geometry.faceIndexCount, colours,
-                       texCoords);
+  sendIndexedTriangles(mesh->vertices, 0, geometry.facesInView.data(),
+                       static_cast<int32_t>(geometry.facesInView.size()), colours, texCoords);
 }
 
 void depthPass(const Mesh* mesh, const FrameGeometry& geometry) {
