@@ -948,7 +948,7 @@ TEST_F(FramePixels, FramesEqualTheRecordedOnesBitForBit) {
   };
   std::vector<Vec3> vertices;
   std::vector<Face> faces;
-  for (const SceneObject& object : sphereSceneObjects({2, 10})) {
+  for (const SceneObject& object : sphereSceneObjects({2, 40})) {
     const int32_t first = static_cast<int32_t>(vertices.size());
     vertices.insert(vertices.end(), object.vertices.begin(), object.vertices.end());
     for (Face face : object.faces) {
