@@ -91,14 +91,34 @@ void findFaceIndices(FrameGeometry& geometry, const FrameInputs& in) {
 constexpr double sampleMargin = 1.0 / 32.0;  // pixels
 constexpr double judgedBeyondView = 4.0;     // how far out, in view widths
 
+struct WindowPoint {
+  float x;  // NaN where the vertex is not surely in view
+  float y;
+};
+
+// The window shows the face's back beyond doubt: counter-clockwise is the
+// front, and the signed area is negative by more than the margin takes
+// along the whole outline.
+bool clearlyBack(const WindowPoint& a, const WindowPoint& b,
+                 const WindowPoint& c) {
+  const double abx = double{b.x} - a.x, aby = double{b.y} - a.y;
+  const double acx = double{c.x} - a.x, acy = double{c.y} - a.y;
+  const double twiceArea = abx * acy - acx * aby;
+  if (!(twiceArea < 0.0)) return false;
+  const double bcx = double{c.x} - b.x, bcy = double{c.y} - b.y;
+  const double outline = std::sqrt(abx * abx + aby * aby) + std::sqrt(acx * acx + acy * acy) +
+                         std::sqrt(bcx * bcx + bcy * bcy);
+  return twiceArea < -2.0 * sampleMargin * outline;
+}
+
 void findFacesInView(FrameGeometry& geometry, const FrameInputs& in) {
   double clip[16];
   clipFromModel(in.projection, in.modelview, clip);
   const double left = in.viewport[0], bottom = in.viewport[1];
   const double width = in.viewport[2], height = in.viewport[3];
   const size_t vertexCount = static_cast<size_t>(in.vertexCount);
-  std::vector<FrameGeometry::WindowPoint>& points = geometry.windowPoints;
-  points.resize(vertexCount);
+  // Kept only while the faces are judged: at a million faces, megabytes.
+  std::vector<WindowPoint> points(vertexCount);
   const size_t faceCount = static_cast<size_t>(geometry.faceIndexCount / 3);
   std::vector<uint32_t> secondHalf;
   onTwoCores([&](int part) {
@@ -110,10 +130,10 @@ void findFacesInView(FrameGeometry& geometry, const FrameInputs& in) {
       const double reach = judgedBeyondView * c[3];
       const bool judged = c[3] > 0.0 && c[2] >= -c[3] && c[2] <= c[3] && std::fabs(c[0]) <= reach &&
                           std::fabs(c[1]) <= reach;
-      points[i] = judged ? FrameGeometry::WindowPoint{
+      points[i] = judged ? WindowPoint{
                                static_cast<float>(left + (c[0] / c[3] + 1.0) * 0.5 * width),
                                static_cast<float>(bottom + (c[1] / c[3] + 1.0) * 0.5 * height)}
-                         : FrameGeometry::WindowPoint{NAN, NAN};
+                         : WindowPoint{NAN, NAN};
     }
   });
   // Whether a pixel centre (n + 0.5) lies in [low, high], n from first to last.
@@ -127,18 +147,21 @@ void findFacesInView(FrameGeometry& geometry, const FrameInputs& in) {
     kept.clear();
     for (size_t f = partBegin(faceCount, part); f < partEnd(faceCount, part); ++f) {
       const uint32_t* corner = geometry.faceIndices + 3 * f;
-      const FrameGeometry::WindowPoint& a = points[corner[0]];
-      const FrameGeometry::WindowPoint& b = points[corner[1]];
-      const FrameGeometry::WindowPoint& c = points[corner[2]];
+      const WindowPoint& a = points[corner[0]];
+      const WindowPoint& b = points[corner[1]];
+      const WindowPoint& c = points[corner[2]];
       const bool judged = !std::isnan(a.x) && !std::isnan(b.x) && !std::isnan(c.x);
       if (!judged || (holdsCentre(std::min({a.x, b.x, c.x}), std::max({a.x, b.x, c.x}), left,
                                   left + width - 1.0) &&
                       holdsCentre(std::min({a.y, b.y, c.y}), std::max({a.y, b.y, c.y}), bottom,
-                                  bottom + height - 1.0)))
+                                  bottom + height - 1.0) &&
+                      !clearlyBack(a, b, c)))
         kept.insert(kept.end(), corner, corner + 3);
     }
   });
   geometry.facesInView.insert(geometry.facesInView.end(), secondHalf.begin(), secondHalf.end());
+  geometry.usedVertices.assign(vertexCount, 0);
+  for (uint32_t v : geometry.facesInView) geometry.usedVertices[v] = 1;
 }
 
 // Each vertex once: its colour depends on its normal, its position and the
@@ -153,8 +176,10 @@ void shadeVertices(FrameGeometry& geometry, const FrameInputs& in) {
   }
   const size_t count = static_cast<size_t>(in.vertexCount);
   geometry.colours.resize(count);
+  const uint8_t* used = geometry.usedVertices.data();
   onTwoCores([&](int part) {
     for (size_t v = partBegin(count, part); v < partEnd(count, part); ++v) {
+      if (used[v] == 0) continue;
       const Vec3& n = in.normals[v];
       const Vec3& p = in.vertices[v];
       Vec3& c = geometry.colours[v];
@@ -267,7 +292,8 @@ void prepareFrameGeometry(FrameGeometry& geometry, const Mesh* mesh, const Shado
   FrameGeometry::Known& known = geometry.known;
   if (meshChanged) known.faces = false;
   if (viewChanged) known.facesInView = false;
-  if (lightMoved) known.colours = known.silhouette = known.closed = false;
+  if (lightMoved || viewChanged) known.colours = false;
+  if (lightMoved) known.silhouette = known.closed = false;
   if (eyeMoved) known.openSides = known.closedSides = false;
   if (eyeMoved || viewChanged) known.plan = false;
   geometry.madeFrom = now;

@@ -61,16 +61,15 @@ struct FrameGeometry {
   std::vector<uint32_t> soundFaces;
   // Of those, in the same order, the faces that can put a fragment on the
   // window in this view: the mesh's passes send these. A face left out would
-  // have covered no pixel's centre, so leaving it out changes no pixel; at a
-  // million faces most faces are smaller than a pixel and cover none.
+  // have covered no pixel's centre, or shown the eye its back, which the
+  // passes cull, so leaving it out changes no pixel; at a million faces most
+  // faces are smaller than a pixel and cover none.
   std::vector<uint32_t> facesInView;
-  struct WindowPoint {
-    float x;  // NaN where the vertex is not surely in view
-    float y;
-  };
-  std::vector<WindowPoint> windowPoints;  // per vertex, for finding facesInView
+  std::vector<uint8_t> usedVertices;  // 1 for each vertex of those faces
 
-  std::vector<Vec3> colours;  // per vertex, lit by the light; empty without normals
+  // Per vertex, lit by the light; empty without normals. Only the vertices
+  // the passes use are shaded: the others are never read.
+  std::vector<Vec3> colours;
 
   // The first mode: the silhouette for the light, and the quads of its two
   // passes for the eye, as triangles.

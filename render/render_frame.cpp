@@ -52,6 +52,17 @@ constexpr float markerHalfSize = 5.0f;
 // darkening of a shadowed pixel.
 constexpr float shadowGrey = 0.52f;
 
+// A software renderer queues the triangles it is sent and draws them behind
+// the caller: with nothing to stop it, several passes of a large mesh wait at
+// once (at a million faces, a hundred megabytes more). A large pass after
+// the first therefore waits until the passes before it are drawn, which
+// keeps about one pass's worth queued for a little of the overlap.
+constexpr size_t facesWorthWaitingFor = 65536;
+
+void waitWhenLarge(const FrameGeometry& geometry) {
+  if (geometry.facesInView.size() / 3 > facesWorthWaitingFor) glFinish();
+}
+
 void sendMesh(const Mesh* mesh, const FrameGeometry& geometry, const Vec3* colours,
               const TexCoord* texCoords) {
   if (mesh == nullptr) return;
@@ -86,7 +97,9 @@ void litPass(const Mesh* mesh, const FrameGeometry& geometry) {
   glDepthFunc(GL_EQUAL);
   glBlendFunc(GL_ZERO, GL_SRC_COLOR);
   glEnable(GL_CULL_FACE);
-  if (!geometry.colours.empty()) sendMesh(mesh, geometry, geometry.colours.data(), nullptr);
+  if (geometry.colours.empty()) return;
+  waitWhenLarge(geometry);
+  sendMesh(mesh, geometry, geometry.colours.data(), nullptr);
 }
 
 void ambientPass(float width, float height) {
@@ -127,6 +140,7 @@ void texturePass(const Mesh* mesh, const FrameGeometry& geometry) {
                   theTexture->pixels != nullptr && theTextureUploaded;
   if (!textured) return;
   glEnable(GL_TEXTURE_2D);
+  waitWhenLarge(geometry);
   sendMesh(mesh, geometry, nullptr, mesh->texCoords);
 }
 

@@ -250,11 +250,15 @@ void findClosedVolume(const ShadowVolume& volume, const Vec3& light, ClosedVolum
   run([&](int part) {
     size_t count = 0;  // kept apart from the other part's until the end
     for (size_t k = partBegin(faceCount, part); k < partEnd(faceCount, part); ++k) {
-      Face f;
-      Vec3 corner[3];
-      const bool lit = table.casting[k] != 0 &&
-                       arrays.face(static_cast<int32_t>(k), f, corner) &&
-                       facesLight(corner[0], corner[1], corner[2], light);
+      bool lit = false;
+      // A face that casts names vertices inside the array: no need to look again.
+      if (table.casting[k] != 0) {
+        Face f;
+        std::memcpy(&f, volume.faceArray + static_cast<ptrdiff_t>(k) * volume.faceArrayStride,
+                    sizeof f);
+        lit = facesLight(arrays.vertex(f.corner[0]), arrays.vertex(f.corner[1]),
+                         arrays.vertex(f.corner[2]), light);
+      }
       closed.litFaces[k] = lit;
       count += lit;
     }
