@@ -57,14 +57,14 @@ Function realGl(const char* name) {
 
 // Each call that sends geometry is counted, and while counting goes no
 // further; otherwise it goes on to the real one.
-#define COUNTED(name, parameters, arguments)                                         \
-  extern "C" void name parameters {                                                  \
-    static const auto real = realGl<void(*) parameters>(#name);                      \
-    if (theCallsAreCounted) {                                                        \
-      ++theSendingCalls;                                                             \
-      return;                                                                        \
-    }                                                                                \
-    real arguments;                                                                  \
+#define COUNTED(name, parameters, arguments)                    \
+  extern "C" void name parameters {                             \
+    static const auto real = realGl<void(*) parameters>(#name); \
+    if (theCallsAreCounted) {                                   \
+      ++theSendingCalls;                                        \
+      return;                                                   \
+    }                                                           \
+    real arguments;                                             \
   }
 COUNTED(glVertex2f, (GLfloat x, GLfloat y), (x, y))
 COUNTED(glVertex3f, (GLfloat x, GLfloat y, GLfloat z), (x, y, z))
@@ -157,8 +157,7 @@ Result runScene(const std::string& commandLine) {
   const Clock::time_point start = Clock::now();
   Result result{};
   registerClass(WindowClass{0, quietProcedure, currentInstance(), "Scale Bench"});
-  WindowHandle window =
-      createWindow("Scale Bench", "Shadow Volume", 800, 600, currentInstance());
+  WindowHandle window = createWindow("Scale Bench", "Shadow Volume", 800, 600, currentInstance());
   if (window == nullptr) return result;
   showWindow(window, SW_SHOWNORMAL);
   updateWindow(window);
@@ -199,8 +198,8 @@ bool inChild(Fn fn, Result& result) {
     _exit(0);
   }
   close(fds[1]);
-  const bool read = pid > 0 && ::read(fds[0], &result, sizeof result) ==
-                                   static_cast<ssize_t>(sizeof result);
+  const bool read =
+      pid > 0 && ::read(fds[0], &result, sizeof result) == static_cast<ssize_t>(sizeof result);
   close(fds[0]);
   if (pid > 0) waitpid(pid, nullptr, 0);
   return read;
@@ -211,8 +210,7 @@ struct Case {
   SphereScene spheres;  // perSide 0: the bundled scene
 };
 
-const Case theCases[] = {
-    {"bundled", {0, 0}}, {"10k", {2, 14}}, {"100k", {4, 23}}, {"1M", {4, 69}}};
+const Case theCases[] = {{"bundled", {0, 0}}, {"10k", {2, 14}}, {"100k", {4, 23}}, {"1M", {4, 69}}};
 
 bool wanted(const Case& c, int argc, char** argv) {
   if (argc < 2) return true;
@@ -243,11 +241,13 @@ int main(int argc, char** argv) {
       const std::string scene = std::string(folder) + "/spheres.3DS";
       Result written{};
       // Written in a child of its own, so that this process stays small.
-      inChild([&] {
-        Result r{};
-        r.started = writeSphereScene(scene, c.spheres);
-        return r;
-      }, written);
+      inChild(
+          [&] {
+            Result r{};
+            r.started = writeSphereScene(scene, c.spheres);
+            return r;
+          },
+          written);
       if (!written.started) {
         std::fprintf(stderr, "scale_bench: could not write %s\n", scene.c_str());
         continue;
@@ -278,10 +278,11 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
   }
-  std::printf("frame: whole frames on the GL, median of %d, the light moving; cpu: the same "
-              "frames with geometry counted, not drawn; B/face: peak memory over the first "
-              "scene's, per face\n",
-              framesPerCase);
+  std::printf(
+      "frame: whole frames on the GL, median of %d, the light moving; cpu: the same "
+      "frames with geometry counted, not drawn; B/face: peak memory over the first "
+      "scene's, per face\n",
+      framesPerCase);
   stopOwnXvfb(xvfb);
   std::string remove = std::string("rm -rf ") + folder;
   return std::system(remove.c_str()) == 0 ? 0 : 1;

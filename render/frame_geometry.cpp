@@ -62,7 +62,8 @@ void findFaceIndices(FrameGeometry& geometry, const FrameInputs& in) {
   geometry.soundFaces.clear();
   bool allSound = true;
   for (int32_t f = 0; f < in.faceCount && allSound; ++f)
-    for (int32_t corner : in.faces[f].corner) allSound = allSound && corner >= 0 && corner < in.vertexCount;
+    for (int32_t corner : in.faces[f].corner)
+      allSound = allSound && corner >= 0 && corner < in.vertexCount;
   if (allSound) {
     // Three non-negative int32_t a face, as the GL reads unsigned ones.
     geometry.faceIndices = reinterpret_cast<const uint32_t*>(in.faces);
@@ -99,8 +100,7 @@ struct WindowPoint {
 // The window shows the face's back beyond doubt: counter-clockwise is the
 // front, and the signed area is negative by more than the margin takes
 // along the whole outline.
-bool clearlyBack(const WindowPoint& a, const WindowPoint& b,
-                 const WindowPoint& c) {
+bool clearlyBack(const WindowPoint& a, const WindowPoint& b, const WindowPoint& c) {
   const double abx = double{b.x} - a.x, aby = double{b.y} - a.y;
   const double acx = double{c.x} - a.x, acy = double{c.y} - a.y;
   const double twiceArea = abx * acy - acx * aby;
@@ -130,10 +130,10 @@ void findFacesInView(FrameGeometry& geometry, const FrameInputs& in) {
       const double reach = judgedBeyondView * c[3];
       const bool judged = c[3] > 0.0 && c[2] >= -c[3] && c[2] <= c[3] && std::fabs(c[0]) <= reach &&
                           std::fabs(c[1]) <= reach;
-      points[i] = judged ? WindowPoint{
-                               static_cast<float>(left + (c[0] / c[3] + 1.0) * 0.5 * width),
-                               static_cast<float>(bottom + (c[1] / c[3] + 1.0) * 0.5 * height)}
-                         : WindowPoint{NAN, NAN};
+      points[i] = judged
+                      ? WindowPoint{static_cast<float>(left + (c[0] / c[3] + 1.0) * 0.5 * width),
+                                    static_cast<float>(bottom + (c[1] / c[3] + 1.0) * 0.5 * height)}
+                      : WindowPoint{NAN, NAN};
     }
   });
   // Whether a pixel centre (n + 0.5) lies in [low, high], n from first to last.
@@ -285,10 +285,10 @@ void prepareFrameGeometry(FrameGeometry& geometry, const Mesh* mesh, const Shado
                              now.extrusionLength != was.extrusionLength;
   const bool lightMoved = volumeChanged || !same(now.light, was.light);
   const bool eyeMoved = lightMoved || !same(now.eye, was.eye);
-  const bool viewChanged = meshChanged ||
-                           std::memcmp(now.projection, was.projection, sizeof now.projection) != 0 ||
-                           std::memcmp(now.modelview, was.modelview, sizeof now.modelview) != 0 ||
-                           std::memcmp(now.viewport, was.viewport, sizeof now.viewport) != 0;
+  const bool viewChanged =
+      meshChanged || std::memcmp(now.projection, was.projection, sizeof now.projection) != 0 ||
+      std::memcmp(now.modelview, was.modelview, sizeof now.modelview) != 0 ||
+      std::memcmp(now.viewport, was.viewport, sizeof now.viewport) != 0;
   FrameGeometry::Known& known = geometry.known;
   if (meshChanged) known.faces = false;
   if (viewChanged) known.facesInView = false;

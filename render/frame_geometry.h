@@ -87,8 +87,8 @@ struct FrameGeometry {
   // point: this plane keeps what lies nearer (a x + b y + c z + d >= 0).
   bool cutBeyondMesh = false;
   double beyondMesh[4] = {};
-  ScreenTiles tiles;              // where the count can have left a pixel below 1.0
-  std::vector<PixelRect> rects;   // those tiles as rectangles
+  ScreenTiles tiles;             // where the count can have left a pixel below 1.0
+  std::vector<PixelRect> rects;  // those tiles as rectangles
 };
 
 extern FrameGeometry theFrameGeometry;

@@ -11,8 +11,7 @@ template <typename Vertex>
 void sendArray(GLenum mode, const std::vector<Vertex>& vertices) {
   if (vertices.empty()) return;
   glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(static_cast<GLint>(sizeof(Vertex) / sizeof(float)), GL_FLOAT, 0,
-                  vertices.data());
+  glVertexPointer(static_cast<GLint>(sizeof(Vertex) / sizeof(float)), GL_FLOAT, 0, vertices.data());
   glDrawArrays(mode, 0, static_cast<GLsizei>(vertices.size()));
   glDisableClientState(GL_VERTEX_ARRAY);
 }
@@ -60,7 +59,8 @@ void sendRects(const std::vector<PixelRect>& rects, float z) {
   for (const PixelRect& r : rects) {
     const float x0 = static_cast<float>(r.x0), y0 = static_cast<float>(r.y0);
     const float x1 = static_cast<float>(r.x1), y1 = static_cast<float>(r.y1);
-    theRectCorners.insert(theRectCorners.end(), {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x0, y1, z}});
+    theRectCorners.insert(theRectCorners.end(),
+                          {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x0, y1, z}});
   }
   sendArray(GL_QUADS, theRectCorners);
 }

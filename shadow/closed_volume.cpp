@@ -224,8 +224,8 @@ void findVolumeEdges(ShadowVolume& volume) {
     for (uint32_t h = begin; h < end; ++h) {
       table.turns.push_back(bucketed[h].turn);
       if (h + 1 == end || bucketed[h].high != bucketed[h + 1].high)
-        table.edges.push_back({at[low], at[bucketed[h].high],
-                               static_cast<uint32_t>(table.turns.size())});
+        table.edges.push_back(
+            {at[low], at[bucketed[h].high], static_cast<uint32_t>(table.turns.size())});
     }
     begin = end;
   }
@@ -338,16 +338,15 @@ void closedSideTriangles(const ClosedVolume& closed, const Vec3& eye, bool front
     // so does the volume: the quad shows its outside to an eye on the other.
     const double u[3] = {double{p.x} - light.x, double{p.y} - light.y, double{p.z} - light.z};
     const double w[3] = {double{q.x} - light.x, double{q.y} - light.y, double{q.z} - light.z};
-    const double e[3] = {double{eye.x} - light.x, double{eye.y} - light.y,
-                         double{eye.z} - light.z};
-    const double eyeSide = e[0] * (u[1] * w[2] - u[2] * w[1]) +
-                           e[1] * (u[2] * w[0] - u[0] * w[2]) +
+    const double e[3] = {double{eye.x} - light.x, double{eye.y} - light.y, double{eye.z} - light.z};
+    const double eyeSide = e[0] * (u[1] * w[2] - u[2] * w[1]) + e[1] * (u[2] * w[0] - u[0] * w[2]) +
                            e[2] * (u[0] * w[1] - u[1] * w[0]);
     if (eyeSide == 0.0 || (eyeSide < 0.0) == frontFaces) continue;
 
     // From outside, the side runs q -> p, against the caps' p -> q.
-    const Vec4 quad[6] = {finite(q),  finite(p), atInfinity(p, light),
-                          finite(q), atInfinity(p, light), atInfinity(q, light)};
+    const Vec4 quad[6] = {
+        finite(q),           finite(p), atInfinity(p, light), finite(q), atInfinity(p, light),
+        atInfinity(q, light)};
     for (int32_t n = 0; n < side.count; ++n) triangles.insert(triangles.end(), quad, quad + 6);
   }
 }

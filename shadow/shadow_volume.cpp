@@ -23,9 +23,7 @@ int sign(float value) {
 
 float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-bool namesVertex(int32_t index, int32_t vertexCount) {
-  return index >= 0 && index < vertexCount;
-}
+bool namesVertex(int32_t index, int32_t vertexCount) { return index >= 0 && index < vertexCount; }
 
 uint64_t nextSerial() {
   static uint64_t last = 0;
@@ -131,8 +129,7 @@ void ShadowVolume::findSilhouette(float lightX, float lightY, float lightZ,
       const Vec3 n{u.y * w.z - u.z * w.y, u.z * w.x - u.x * w.z, u.x * w.y - u.y * w.x};
       const float planeAtLight = dot(n, light);
       const int sideC = sign(dot(n, vertexAt(*this, edge.apex)) - planeAtLight);
-      if (sideC == 0 ||
-          sideC != sign(dot(n, vertexAt(*this, edge.neighbourApex)) - planeAtLight)) {
+      if (sideC == 0 || sideC != sign(dot(n, vertexAt(*this, edge.neighbourApex)) - planeAtLight)) {
         continue;
       }
       found.push_back({a, b, n, planeAtLight, sideC});

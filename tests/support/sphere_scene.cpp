@@ -39,7 +39,7 @@ SceneObject sphere(const char* name, const Vec3& centre, float radius, int n) {
   // of the cube that meet there.
   const int side = n + 1;
   std::vector<int32_t> index(static_cast<size_t>(side) * side * side, -1);
-  const auto vertexAt = [&](const int (&p)[3]) {
+  const auto vertexAt = [&](const int(&p)[3]) {
     int32_t& slot = index[(static_cast<size_t>(p[0]) * side + p[1]) * side + p[2]];
     if (slot < 0) {
       double d[3];
@@ -87,7 +87,8 @@ std::vector<SceneObject> sphereSceneObjects(const SphereScene& scene) {
   for (int row = 0; row < count; ++row)
     for (int column = 0; column < count; ++column) {
       const float step = count == 1 ? 0.0f : 2.0f / static_cast<float>(count - 1);
-      const float x = count == 1 ? 0.0f : fieldHalfWidth * (step * static_cast<float>(column) - 1.0f);
+      const float x =
+          count == 1 ? 0.0f : fieldHalfWidth * (step * static_cast<float>(column) - 1.0f);
       const float y = count == 1 ? 0.0f : fieldHalfHeight * (step * static_cast<float>(row) - 1.0f);
       std::string& name = theNames[static_cast<size_t>(row) * count + column];
       name = "Sphere " + std::to_string(row * count + column + 1);
@@ -97,7 +98,8 @@ std::vector<SceneObject> sphereSceneObjects(const SphereScene& scene) {
 }
 
 int sphereSceneFaces(const SphereScene& scene) {
-  return 2 * groundColumns * groundRows + scene.perSide * scene.perSide * 12 * scene.subdivisions * scene.subdivisions;
+  return 2 * groundColumns * groundRows +
+         scene.perSide * scene.perSide * 12 * scene.subdivisions * scene.subdivisions;
 }
 
 bool writeSphereScene(const std::string& path, const SphereScene& scene) {
