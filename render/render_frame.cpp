@@ -57,7 +57,7 @@ constexpr float shadowGrey = 0.52f;
 // once (at a million faces, a hundred megabytes more). A large pass after
 // the first therefore waits until the passes before it are drawn, which
 // keeps about one pass's worth queued for a little of the overlap.
-constexpr size_t facesWorthWaitingFor = 65536;
+constexpr size_t facesWorthWaitingFor = 16384;
 
 void waitWhenLarge(const FrameGeometry& geometry) {
   if (geometry.facesInView.size() / 3 > facesWorthWaitingFor) glFinish();
