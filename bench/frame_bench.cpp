@@ -19,13 +19,13 @@
 #include "app/app.h"
 #include "app/navigation.h"
 #include "assets/scene.h"
-#include "bench/own_xvfb.h"
 #include "gl/gl_context.h"
 #include "render/closed_volume_passes.h"
 #include "render/point_light.h"
 #include "render/render_frame.h"
 #include "render/send_arrays.h"
 #include "shadow/shadow_volume.h"
+#include "tests/support/own_xvfb.h"
 
 // The library's start-up calls these; each program defines them.
 void firstStartUpStep(WindowHandle) {}

@@ -34,9 +34,9 @@
 #include "app/command_line.h"
 #include "app/navigation.h"
 #include "assets/scene.h"
-#include "bench/own_xvfb.h"
 #include "render/point_light.h"
 #include "render/render_frame.h"
+#include "tests/support/own_xvfb.h"
 #include "tests/support/sphere_scene.h"
 
 // The library's start-up calls these; each program defines them.

@@ -22,19 +22,25 @@ exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x16 -nolisten tcp 2>/dev/null)
 xvfb_pid=$!
 read -r -t 20 display <&3 || { echo "mode_screenshots: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$display"
-"$program" &
-demo_pid=$!
+demo_pid=""
 trap 'kill $demo_pid 2>/dev/null || true; kill $xvfb_pid 2>/dev/null || true' EXIT
 
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --class "My App" 2>/dev/null | tail -n 1) && [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "mode_screenshots: no window appeared" >&2; exit 1; }
-sleep 2
-window=$(xdotool search --onlyvisible --class "My App" | tail -n 1)
-xdotool windowfocus --sync "$window"
+# Starts the program with the given arguments and waits for its window, focused.
+start_demo() {
+  "$program" "$@" 2>/dev/null &
+  demo_pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --class "My App" 2>/dev/null | tail -n 1) && [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "mode_screenshots: no window appeared" >&2; exit 1; }
+  sleep 2
+  window=$(xdotool search --onlyvisible --class "My App" | tail -n 1)
+  xdotool windowfocus --sync "$window"
+}
+
+start_demo
 
 save() {
   # Half size in a small palette keeps the PNGs small; the grey shapes stay plain.
@@ -66,16 +72,7 @@ ball=$(mktemp -d)
 for mode in first second; do
   arguments=("$ball/ball.3DS")
   [ "$mode" = second ] && arguments=(--second-mode "${arguments[@]}")
-  "$program" "${arguments[@]}" 2>/dev/null &
-  demo_pid=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --class "My App" 2>/dev/null | tail -n 1) && [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || { echo "mode_screenshots: no window appeared" >&2; exit 1; }
-  sleep 2
-  xdotool windowfocus --sync "$window"
+  start_demo "${arguments[@]}"
   save "concave_${mode}_mode.png"
   xdotool key F4 F4
   sleep 1

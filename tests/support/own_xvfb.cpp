@@ -1,6 +1,6 @@
 // Xvfb with -displayfd, so the server picks a free display number and
 // reports it once it accepts connections.
-#include "bench/own_xvfb.h"
+#include "support/own_xvfb.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-pid_t startOwnXvfb() {
+pid_t startOwnXvfb(const std::string& screen) {
   int fds[2];
   if (pipe(fds) != 0) return -1;
   pid_t pid = fork();
@@ -22,7 +22,7 @@ pid_t startOwnXvfb() {
     dup2(devNull, 1);
     dup2(devNull, 2);
     std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x16", "-nolisten",
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
            "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
