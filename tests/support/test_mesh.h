@@ -21,14 +21,7 @@ class TestMesh {
     mesh.faces = new Face[faces.size()];
     std::copy(faces.begin(), faces.end(), mesh.faces);
   }
-  ~TestMesh() {
-    delete[] mesh.vertices;
-    delete[] mesh.vertexNormals;
-    delete[] mesh.faces;
-    delete[] mesh.faceNormals;
-    delete[] mesh.texCoords;
-    delete[] mesh.edges;
-  }
+  ~TestMesh() { releaseMeshArrays(mesh); }
   TestMesh(const TestMesh&) = delete;
   TestMesh& operator=(const TestMesh&) = delete;
 
