@@ -11,8 +11,9 @@
 // (send_arrays.h), worked out on the CPU before the first pass and kept
 // while nothing they depend on moves (frame_geometry.h): the same triangles,
 // corners, colours and mapping coordinates in the same order as one call per
-// vertex would send, so the same picture, at a cost that does not grow with
-// the number of calls.
+// vertex would send, but for mesh faces that could not have put a fragment
+// in the window, so the same picture, at a cost that does not grow with the
+// number of calls.
 //
 // F2 switches to a second way of finding the shadow (closedVolumeShadowPasses),
 // which stays right with the eye inside a volume and leaves no grey where a
