@@ -19,7 +19,6 @@
 
 #include <vector>
 
-#include "render/point_light.h"
 #include "render/send_arrays.h"
 #include "shadow/shadow_volume.h"
 
@@ -56,26 +55,35 @@ void drawFaces(const FrameGeometry& geometry, bool secondMode) {
   glDisable(GL_LIGHTING);
 }
 
-// Where the volume takes a silhouette point: the first mode's finite extrusion,
-// or the point at infinity away from the light.
-Vec4 farVertex(const FrameGeometry& geometry, bool secondMode, const Vec3& p) {
-  const Vec3& l = geometry.madeFrom.light;
-  if (secondMode) return {p.x - l.x, p.y - l.y, p.z - l.z, 0.0f};
-  Vec3 extruded;
-  ShadowVolume::extrudePoint(l, p, extruded, geometry.madeFrom.extrusionLength);
-  return {extruded.x, extruded.y, extruded.z, 1.0f};
+Vec4 finite(const Vec3& v) { return {v.x, v.y, v.z, 1.0f}; }
+
+// A silhouette edge a -> b with the points the volume takes them to.
+void addEdge(const Vec3& a, const Vec3& b, const Vec4& farA, const Vec4& farB) {
+  theSilhouette.insert(theSilhouette.end(), {a, b});
+  theOutlines.insert(theOutlines.end(), {finite(a), farA, finite(b), farB, farA, farB});
 }
 
-void drawLines(const FrameGeometry& geometry, bool secondMode) {
+// The edges the volume is built on, with their far ends: the first mode's
+// quads (A, B, A', A', B', B) as the frame sends them, or the closed volume's
+// sides reaching infinity away from the light.
+void findEdges(const FrameGeometry& geometry, bool secondMode) {
+  theSilhouette.clear();
   theOutlines.clear();
-  for (size_t n = 0; n + 1 < theSilhouette.size(); n += 2) {
-    const Vec3& a = theSilhouette[n];
-    const Vec3& b = theSilhouette[n + 1];
-    const Vec4 farA = farVertex(geometry, secondMode, a);
-    const Vec4 farB = farVertex(geometry, secondMode, b);
-    theOutlines.insert(theOutlines.end(),
-                       {{a.x, a.y, a.z, 1.0f}, farA, {b.x, b.y, b.z, 1.0f}, farB, farA, farB});
+  if (secondMode) {
+    const Vec3& l = geometry.madeFrom.light;
+    for (const ClosedSide& side : geometry.closed.sides)
+      addEdge(side.p, side.q, {side.p.x - l.x, side.p.y - l.y, side.p.z - l.z, 0.0f},
+              {side.q.x - l.x, side.q.y - l.y, side.q.z - l.z, 0.0f});
+    return;
   }
+  for (const std::vector<Vec3>* quads : {&geometry.frontSides, &geometry.backSides})
+    for (size_t n = 0; n + 6 <= quads->size(); n += 6) {
+      const Vec3* quad = quads->data() + n;
+      addEdge(quad[0], quad[1], finite(quad[2]), finite(quad[4]));
+    }
+}
+
+void drawLines() {
   glDepthRange(0.0, 1.0 - linesNearer);
   glColor3fv(outlineColour);
   sendLines(theOutlines);
@@ -90,19 +98,7 @@ void drawLines(const FrameGeometry& geometry, bool secondMode) {
 
 void drawVolumeOverlay(const FrameGeometry& geometry, bool secondMode) {
   if (geometry.madeFrom.volume == nullptr) return;
-  theSilhouette.clear();
-  if (secondMode) {
-    for (const ClosedSide& side : geometry.closed.sides)
-      theSilhouette.insert(theSilhouette.end(), {side.p, side.q});
-  } else {
-    // Those of both passes: the edges whose plane misses the eye.
-    const Vec3& eye = geometry.madeFrom.eye;
-    for (const SilhouetteEdge& edge : geometry.silhouette) {
-      const float side =
-          edge.normal.x * eye.x + edge.normal.y * eye.y + edge.normal.z * eye.z - edge.planeAtLight;
-      if (side > 0.0f || side < 0.0f) theSilhouette.insert(theSilhouette.end(), {edge.a, edge.b});
-    }
-  }
+  findEdges(geometry, secondMode);
 
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
@@ -113,6 +109,6 @@ void drawVolumeOverlay(const FrameGeometry& geometry, bool secondMode) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   drawFaces(geometry, secondMode);
   glDisable(GL_BLEND);
-  drawLines(geometry, secondMode);
+  drawLines();
   glDepthFunc(GL_LESS);
 }

@@ -151,6 +151,12 @@ std::vector<int32_t> positionIdsOf(const Arrays& arrays, int32_t& idCount) {
 
 }  // namespace
 
+bool ShadowVolume::faceCorners(int32_t face, Vec3 corners[3]) const {
+  const Arrays arrays{*this};
+  Face f;
+  return arrays.ready() && face >= 0 && face < arrays.faceCount() && arrays.face(face, f, corners);
+}
+
 void findVolumeEdges(ShadowVolume& volume) {
   ClosedVolumeTable& table = volume.closedTable;
   table = ClosedVolumeTable{};

@@ -157,19 +157,3 @@ bool ShadowVolume::draw(float lightX, float lightY, float lightZ, float eyeX, fl
   }
   return true;
 }
-
-bool ShadowVolume::faceCorners(int32_t face, Vec3 corners[3]) const {
-  if (!hasVertexArray || !hasFaceArray || vertexArray == nullptr || faceArray == nullptr ||
-      face < 0 || face >= faceArrayCount) {
-    return false;
-  }
-  Face f;
-  std::memcpy(&f, faceArray + static_cast<ptrdiff_t>(face) * faceArrayStride, sizeof f);
-  for (int n = 0; n < 3; ++n) {
-    if (!namesVertex(f.corner[n], vertexArrayCount)) {
-      return false;
-    }
-    corners[n] = vertexAt(*this, f.corner[n]);
-  }
-  return true;
-}
